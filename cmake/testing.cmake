@@ -1,0 +1,45 @@
+# GoogleTest for every flavour and one helper to declare a test program.
+#
+#   tolmek_add_test(NAME name SOURCES ... [LIBRARIES ...] [LABELS ...]
+#                   [ARGS ...] [FIXTURES ...] [ENVIRONMENT ...] [OWN_MAIN])
+#
+# Builds a GoogleTest program and registers it with CTest. OWN_MAIN: the
+# sources define main (to take arguments) instead of GoogleTest's. The flavour is
+# added as a label (windows, mipsel); cross-built programs run through the
+# flavour's emulator (wine, qemu) automatically.
+
+if(TOLMEK_FLAVOUR STREQUAL "native")
+  find_package(GTest REQUIRED)
+else()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  # Built from the sources Debian installs; they define the GTest:: names.
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+set(TOLMEK_TEST_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+function(tolmek_add_test)
+  cmake_parse_arguments(PARSE_ARGV 0 T "OWN_MAIN" "NAME"
+                        "SOURCES;LIBRARIES;LABELS;ARGS;FIXTURES;ENVIRONMENT")
+  add_executable(${T_NAME} ${T_SOURCES})
+  if(T_OWN_MAIN)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gmock)
+  else()
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest_main GTest::gmock)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} ${T_ARGS})
+  set(labels ${T_LABELS})
+  if(NOT TOLMEK_FLAVOUR STREQUAL "native")
+    list(APPEND labels ${TOLMEK_FLAVOUR})
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    LABELS "${labels}"
+    ENVIRONMENT "${TOLMEK_TEST_ENVIRONMENT};${T_ENVIRONMENT}"
+    TIMEOUT 600)
+  if(T_FIXTURES)
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+endfunction()

@@ -1,0 +1,28 @@
+/*
+ * Controls of the reference host, for tests and tools. The services
+ * themselves are declared in host_services.h.
+ */
+#ifndef TOLMEK_REFERENCE_HOST_H
+#define TOLMEK_REFERENCE_HOST_H
+
+#include "host_services.h"
+
+/* Sets the output that MP3 decoding is forced to (sound_rate, sound_chans),
+ * forgets every announcement and refusal. */
+void reference_sound_reset(int rate, int chans);
+
+/* What the host refuses from now on until the next reset. */
+enum reference_sound_setting { SOUND_FORMAT, SOUND_CHANNELS, SOUND_RATE };
+void reference_sound_refuse(reference_sound_setting setting);
+
+/* Every announcement since the reset, accepted or refused, in call order:
+ * "format 16, channels 2, rate 44100". Long logs are cut at 511 bytes. */
+const char *reference_sound_log();
+
+/* The value last accepted for a setting, or 0 when none was. */
+int reference_sound_accepted(reference_sound_setting setting);
+
+/* Releases every node of list with free, as the list's owner does. */
+void reference_list_release(linked_list *list);
+
+#endif

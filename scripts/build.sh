@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour into build/<flavour>:
+#   native  - x86_64 Linux, optimised, with benchmarks
+#   asan    - x86_64 Linux under AddressSanitizer and UBSan, for the tests
+#   windows - i686-w64-mingw32, run under wine
+#   mipsel  - the device, run under qemu
+# Usage: scripts/build.sh FLAVOUR [extra cmake arguments]
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build_root="${TOLMEK_BUILD_ROOT:-$here/build}"
+flavour=${1:?usage: build.sh native|asan|windows|mipsel [cmake args]}
+shift
+
+case "$flavour" in
+  native) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan) args=(-DCMAKE_BUILD_TYPE=Debug -DTOLMEK_SANITIZE=ON) ;;
+  windows) args=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/i686-w64-mingw32.cmake"
+                 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+                 -DCARVELO_SERVER_HOST=127.0.0.1
+                 -DTOLMEK_NATIVE_BUILD="$build_root/native") ;;
+  mipsel) args=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mipsel-linux-gnu.cmake"
+                -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  *) echo "unknown flavour $flavour" >&2; exit 2 ;;
+esac
+
+# The Windows end-to-end tests talk to the native sample lyrics server.
+[ "$flavour" = windows ] && "$0" native
+
+dir="$build_root/$flavour"
+cmake -S "$here" -B "$dir" -G Ninja "${args[@]}" "$@" >/dev/null
+cmake --build "$dir"
