@@ -43,3 +43,16 @@ function(tolmek_add_test)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
   endif()
 endfunction()
+
+# A Google Benchmark program, built only in the optimised native flavour
+# and never run by the tests: run it by hand to measure.
+#   tolmek_add_benchmark(NAME name SOURCES ... [LIBRARIES ...])
+function(tolmek_add_benchmark)
+  cmake_parse_arguments(PARSE_ARGV 0 B "" "NAME" "SOURCES;LIBRARIES")
+  if(NOT TOLMEK_FLAVOUR STREQUAL "native" OR TOLMEK_SANITIZE)
+    return()
+  endif()
+  find_package(benchmark REQUIRED)
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBRARIES} benchmark::benchmark)
+endfunction()
