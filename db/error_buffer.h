@@ -1,0 +1,18 @@
+// db_err_msg, the one message buffer of the library, and the only ways the
+// library writes it.
+#ifndef TOLMEK_DB_ERROR_BUFFER_H
+#define TOLMEK_DB_ERROR_BUFFER_H
+
+#include <stdio.h>
+
+#include "tolmek_db.h"
+
+// Stores message, cut to the buffer's 255 bytes and a NUL.
+inline void error_buffer_set(const char *message) {
+    snprintf(db_err_msg, sizeof db_err_msg, "%s", message);
+}
+
+// A success empties the buffer.
+inline void error_buffer_clear() { db_err_msg[0] = '\0'; }
+
+#endif

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# tolmek sql on a real database file: the tool writes it, the sqlite3 shell
+# reads it back, and the tool prints what the shell stored.
+# Usage: sql_tool_test.sh WORKDIR [EMULATOR...] TOLMEK
+set -uo pipefail
+
+workdir=$1
+shift
+tolmek=("$@") # the emulator, if any, then the program
+
+rm -rf "$workdir" && mkdir -p "$workdir"
+db=$workdir/music.db
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Runs the tool; sets out, err and status.
+run_sql() {
+  out=$("${tolmek[@]}" sql "$@" 2>"$workdir/stderr")
+  status=$?
+  err=$(cat "$workdir/stderr")
+}
+
+expect() { # what, expected, actual
+  [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
+}
+
+run_sql "$db" "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT, rating REAL);
+               INSERT INTO songs(title, rating) VALUES ('밤편지', 4.5), ('', NULL), ('a	b', 3)"
+expect "create: exit" 0 "$status"
+expect "create: output" "" "$out"
+expect "written file" "3" "$(sqlite3 "$db" 'SELECT count(*) FROM songs')"
+expect "stored text" "밤편지" "$(sqlite3 "$db" 'SELECT title FROM songs WHERE id = 1')"
+
+run_sql "$db" "SELECT id, title, rating FROM songs ORDER BY id"
+expect "select: exit" 0 "$status"
+expect "select: output" "$(printf 'id\ttitle\trating\n1\t밤편지\t4.5\n2\t\tNULL\n3\ta\tb\t3.0')" "$out"
+
+run_sql "$db" "SELECT * FROM songs WHERE id > 10"
+expect "no rows: exit" 0 "$status"
+expect "no rows: output" "" "$out"
+
+run_sql "$db" "SELECT * FROM songs; SELECT * FROM missing"
+expect "failure: exit" 1 "$status"
+expect "failure: output" "" "$out"
+expect "failure: message" "no such table: missing" "$err"
+
+run_sql "$workdir/no/such/dir.db" "SELECT 1"
+expect "open failure: exit" 1 "$status"
+expect "open failure: message" "unable to open database file" "$err"
+
+run_sql "$db"
+expect "usage: exit" 2 "$status"
+
+if [ "$failures" -gt 0 ]; then exit 1; fi
+echo "ok: tolmek sql"
