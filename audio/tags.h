@@ -1,0 +1,27 @@
+// The tag record as the decoders that own its texts build and release it.
+#ifndef TOLMEK_AUDIO_TAGS_H
+#define TOLMEK_AUDIO_TAGS_H
+
+#include <memory>
+
+#include "tolmek_audio.h"
+
+namespace audio {
+
+// A new record with all six texts null, or null when memory runs out.
+audio_tags *tags_new();
+
+// Releases each present text with free, then the record. Null is allowed.
+void tags_free(audio_tags *tags);
+
+// True when the record holds a title, an artist or an album.
+bool tags_name_the_work(const audio_tags &tags);
+
+struct TagsDeleter {
+    void operator()(audio_tags *tags) const { tags_free(tags); }
+};
+using OwnedTags = std::unique_ptr<audio_tags, TagsDeleter>;
+
+} // namespace audio
+
+#endif

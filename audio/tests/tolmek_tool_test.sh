@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# tolmek decode and tolmek tags from the outside: the WAV file is readable
+# by sox, has the asked format, and sounds like an independent decoder's
+# output; the tags come out as text lines; bad input exits with 2.
+# Usage: tolmek_tool_test.sh FIXTURE_DIR TOLMEK_COMMAND...
+# (the command may start with an emulator).
+set -uo pipefail
+
+fixtures=$1
+shift
+tolmek=("$@")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+expect_exit() { # CODE ARGS...
+  local want=$1 got
+  shift
+  "${tolmek[@]}" "$@" >"$work/out" 2>"$work/err"
+  got=$?
+  [ "$got" = "$want" ] || fail "tolmek $* exited with $got, expected $want: $(cat "$work/err")"
+}
+
+# sox --i prints one property per option.
+wav_property() { sox --i "$1" "$2" 2>/dev/null; }
+
+# The RMS of the difference between two WAV files of one format, relative
+# to the RMS of the first, as "sox stat" measures them.
+relative_difference() {
+  local signal diff
+  signal=$(sox "$1" -n stat 2>&1 | awk '/RMS +amplitude/ {print $3}')
+  diff=$(sox -m -v 1 "$1" -v -1 "$2" -n stat 2>&1 | awk '/RMS +amplitude/ {print $3}')
+  awk -v s="$signal" -v d="$diff" 'BEGIN { printf "%.6f", d / s }'
+}
+
+# decode at the file's own rate, compared with ffmpeg's decoder
+expect_exit 0 decode "$fixtures/stereo_44100.mp3" -o "$work/decoded.wav"
+[ "$(wav_property -r "$work/decoded.wav")" = 44100 ] || fail "rate of decoded.wav"
+[ "$(wav_property -c "$work/decoded.wav")" = 2 ] || fail "channels of decoded.wav"
+[ "$(wav_property -b "$work/decoded.wav")" = 16 ] || fail "bits of decoded.wav"
+ffmpeg -loglevel error -i "$fixtures/stereo_44100.mp3" -c:a pcm_s16le "$work/ffmpeg.wav"
+ours=$(wav_property -s "$work/decoded.wav")
+theirs=$(wav_property -s "$work/ffmpeg.wav")
+[ "$ours" = "$theirs" ] || fail "decoded $ours frames, ffmpeg $theirs"
+difference=$(relative_difference "$work/ffmpeg.wav" "$work/decoded.wav")
+awk -v d="$difference" 'BEGIN { exit !(d < 0.001) }' ||
+  fail "decoded.wav differs from ffmpeg's decoding by $difference of its level"
+
+# decode with a forced rate and channel count
+expect_exit 0 decode "$fixtures/stereo_44100.mp3" -o "$work/mono.wav" --rate 22050 --channels 1
+[ "$(wav_property -r "$work/mono.wav")" = 22050 ] || fail "rate of mono.wav"
+[ "$(wav_property -c "$work/mono.wav")" = 1 ] || fail "channels of mono.wav"
+frames=$(wav_property -s "$work/mono.wav")
+[ $((frames)) -gt 43000 ] && [ $((frames)) -lt 45000 ] || fail "mono.wav has $frames frames for 2 s"
+
+# tags, with and without the native encoding
+expect_exit 0 tags "$fixtures/tagged_cp949.mp3" --native-encoding CP949
+printf 'title: 한글 노래\nartist: Tolmek Ensemble\nyear: 2024\n' >"$work/want"
+cmp -s "$work/out" "$work/want" || fail "tags printed: $(cat "$work/out")"
+expect_exit 0 tags "$fixtures/stereo_44100.mp3"
+[ ! -s "$work/out" ] || fail "tags of an untagged file printed: $(cat "$work/out")"
+
+# input that cannot be used
+expect_exit 2 decode "$fixtures/stereo_44100.mp3.txt" -o "$work/x.wav"
+grep -q 'no decoder' "$work/err" || fail "message for an unknown kind: $(cat "$work/err")"
+expect_exit 2 decode "$work/missing.mp3" -o "$work/x.wav"
+expect_exit 2 decode "$fixtures/not_audio.mp3" -o "$work/x.wav"
+grep -q 'cannot be opened' "$work/err" || fail "message for a broken file: $(cat "$work/err")"
+expect_exit 2 tags "$fixtures/not_audio.mp3"
+expect_exit 2 tags "$fixtures/tagged_cp949.mp3" --native-encoding NO-SUCH-ENCODING
+expect_exit 2 decode "$fixtures/stereo_44100.mp3"
+expect_exit 2 decode "$fixtures/stereo_44100.mp3" -o "$work/x.wav" --channels 3
+[ ! -e "$work/x.wav" ] || fail "a failed decode left its output file"
+
+# a format change cannot be held by one WAV file: failure, no output
+expect_exit 1 decode "$fixtures/rate_change.mp3" -o "$work/x.wav"
+[ ! -e "$work/x.wav" ] || fail "a failed decode left its output file"
+expect_exit 0 decode "$fixtures/rate_change.mp3" -o "$work/x.wav" --rate 32000
+
+[ "$failures" = 0 ] && echo "ok: tolmek decode and tags"
+exit $((failures > 0))
