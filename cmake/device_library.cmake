@@ -31,7 +31,9 @@ function(tolmek_device_library target)
     # vptr checks need RTTI, which the libraries do without.
     target_compile_options(${target} PRIVATE -fno-sanitize=vptr)
   endif()
-  target_link_options(${target} PRIVATE
+  # --as-needed drops the C++ runtime that CMake adds for C++ sources (and
+  # the sanitizer flags would otherwise keep).
+  target_link_options(${target} PRIVATE -Wl,--as-needed
     -Wl,--version-script=${L_VERSION_SCRIPT} -Wl,--no-undefined-version)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE tolmek_host_headers)
