@@ -1,0 +1,21 @@
+// The audio fingerprint: the MD5 digest of the start of a music file's audio
+// data, after its leading ID3v2 tags and the zero bytes that follow them. The
+// lyrics server indexes lyrics by its text form, so every byte that goes into
+// the digest is part of the contract with the server.
+#pragma once
+
+#include "platform.h"
+
+enum {
+  FP_OK = 0,            // digest written
+  FP_CANNOT_OPEN = 1,   // the file cannot be opened for reading
+  FP_BAD_TAG_SIZE = 2,  // an ID3v2 tag size byte has its top bit set
+};
+
+// Computes the fingerprint of the file at `path` into `digest`. Returns one
+// of the FP_ codes; `digest` is written only for FP_OK. At most 160 blocks of
+// 1024 bytes are hashed, so every file costs about the same.
+int fingerprint_file(const path_char *path, unsigned char digest[16]);
+
+// Writes the 32 lowercase hexadecimal digits of `digest` and a terminator.
+void fingerprint_to_hex(const unsigned char digest[16], char text[33]);

@@ -1,0 +1,40 @@
+// One HTTP/1.0 GET over a fresh TCP connection, with the body of a "200 OK"
+// answer stored in a file.
+#pragma once
+
+#include "platform.h"
+
+enum {
+  DL_OK = 0,                  // the body was stored and the file closed
+  DL_NET_STARTUP_FAILED = 1,  // the network layer cannot be started
+  DL_SOCKET_FAILED = 2,       // no socket could be created
+  DL_RESOLVE_FAILED = 3,      // the host name has no IPv4 address
+  DL_CONNECT_FAILED = 4,      // the connection cannot be made in time
+  DL_BAD_STATUS = 5,          // nothing received, or no "HTTP/... 200 OK" status line
+  DL_NO_BODY = 6,             // the server closed before a header end or a body byte
+  DL_LENGTH_MISMATCH = 7,     // the body's length differs from its Content-Length
+  DL_RECEIVE_FAILED = 8,      // a receive failed or timed out
+  DL_CANNOT_WRITE = 9,        // the output file cannot be created, written or put in place
+  DL_HEADER_TOO_LONG = 10,    // the header does not end within the header buffer
+};
+
+// Sends "GET request_path HTTP/1.0" with a Host header naming `host` (no
+// port) to `host`:`port` and stores the body of a "200 OK" answer, which runs
+// until the server closes the connection, at `output_path`.
+//
+// `mode` is PATH_TEXT("wb") to store the body unchanged or PATH_TEXT("w") to
+// store every LF as CR LF (a CR LF thus becomes CR CR LF).
+//
+// Returns DL_OK or one of the failure codes above. The body goes to a
+// temporary file beside `output_path`, which replaces `output_path` only when
+// the whole transfer succeeded; on any failure an existing file at
+// `output_path` is left untouched and no temporary remains. Nothing is
+// created unless at least one body byte arrives.
+//
+// Keeps no state between calls; several threads may download at once.
+int http_download(const char *host, int port, const char *request_path,
+                  const path_char *output_path, const path_char *mode);
+
+// Sets how long later downloads in this process wait for the connection and
+// for each receive, in milliseconds (default 30000).
+void http_set_timeout(int milliseconds);

@@ -1,0 +1,87 @@
+// The thin layer between the lyrics core and the operating system.
+//
+// Paths are wide (UTF-16) on Windows and the ordinary narrow strings on Linux;
+// everything that differs between the two (opening files by path, the
+// runtime's text mode, Winsock start-up, sockets with timeouts, replacing a
+// file) is declared here and implemented once per platform in
+// platform_win32.cpp and platform_posix.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#ifdef _WIN32
+using path_char = wchar_t;
+#define PATH_TEXT(text) L##text
+inline constexpr path_char path_separator = L'\\';
+using socket_handle = std::uintptr_t;  // Winsock's SOCKET
+inline constexpr socket_handle invalid_socket = ~socket_handle{0};
+#else
+using path_char = char;
+#define PATH_TEXT(text) text
+inline constexpr path_char path_separator = '/';
+using socket_handle = int;
+inline constexpr socket_handle invalid_socket = -1;
+#endif
+
+// Characters of a path buffer, terminator included.
+inline constexpr int path_capacity = 260;
+
+// --- Files -----------------------------------------------------------------
+
+// Opens the file at `path` for reading with a stdio mode ("rb"). Returns null
+// when it cannot be opened, and also for a directory, which is no file to
+// read. Close the stream with fclose.
+std::FILE *open_file_for_reading(const path_char *path, const path_char *mode);
+
+// A file being written in binary ("wb") or text ("w") mode. In text mode every
+// LF is stored as CR LF: on Windows the runtime's text mode does it, elsewhere
+// file_write does it itself.
+struct OutputFile {
+  std::FILE *stream = nullptr;
+  bool expand_newlines = false;  // true: file_write turns LF into CR LF
+};
+
+// Creates or truncates `path`. Returns false, with `file` left closed, when
+// the file cannot be created or the mode is neither "w" nor "wb".
+bool file_create(OutputFile &file, const path_char *path, const path_char *mode);
+// Writes `count` bytes. Returns false when the stream reports an error.
+bool file_write(OutputFile &file, const char *bytes, std::size_t count);
+// Flushes and closes. Returns false when buffered bytes could not be stored.
+bool file_close(OutputFile &file);
+
+// Moves `from` over `to` in one step, replacing an existing `to`.
+bool file_replace(const path_char *from, const path_char *to);
+// Deletes a file; the result is not worth reporting to callers.
+void file_remove(const path_char *path);
+
+// The id of this process, for naming temporary files.
+unsigned long current_process_id();
+
+// --- Network ---------------------------------------------------------------
+
+// Starts the socket layer (Winsock 2.2; nothing on Linux). Every successful
+// call is paired with one network_stop.
+bool network_start();
+void network_stop();
+
+// An IPv4 TCP socket, or invalid_socket.
+socket_handle tcp_socket_open();
+void socket_close(socket_handle socket);
+
+// The host's first IPv4 address in network byte order. Safe to call from
+// several threads at once.
+bool resolve_ipv4(const char *host, std::uint32_t *address);
+
+// Connects, giving up after `timeout_ms`. The socket stays blocking.
+bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
+                    int timeout_ms);
+
+// One send call; the count sent, or a negative value on failure.
+int socket_send(socket_handle socket, const char *bytes, int count);
+
+// Waits up to `timeout_ms` for data and receives at most `capacity` bytes.
+// Returns the count received, 0 when the peer closed the connection, or a
+// negative value when the receive failed or the time ran out.
+int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms);

@@ -1,0 +1,134 @@
+// The platform layer on Linux: narrow paths, BSD sockets, and the text-mode
+// newline expansion that the C library here does not perform.
+#include "platform.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
+  std::FILE *stream = std::fopen(path, mode);
+  if (stream == nullptr) return nullptr;
+  // Linux opens directories for reading; their reads then fail like an empty file.
+  struct stat status;
+  if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
+    std::fclose(stream);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return stream;
+}
+
+bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
+  file = OutputFile{};
+  bool text = std::strcmp(mode, "w") == 0;
+  if (!text && std::strcmp(mode, "wb") != 0) return false;
+  file.stream = std::fopen(path, "wb");
+  file.expand_newlines = text;
+  return file.stream != nullptr;
+}
+
+// Stores each LF as CR LF, passing the runs between them through unchanged.
+static bool write_expanding_newlines(std::FILE *stream, const char *bytes, std::size_t count) {
+  while (count > 0) {
+    const void *newline = std::memchr(bytes, '\n', count);
+    std::size_t run = newline ? static_cast<const char *>(newline) - bytes : count;
+    if (std::fwrite(bytes, 1, run, stream) != run) return false;
+    if (newline == nullptr) return true;
+    if (std::fwrite("\r\n", 1, 2, stream) != 2) return false;
+    bytes += run + 1;
+    count -= run + 1;
+  }
+  return true;
+}
+
+bool file_write(OutputFile &file, const char *bytes, std::size_t count) {
+  if (file.expand_newlines) return write_expanding_newlines(file.stream, bytes, count);
+  return std::fwrite(bytes, 1, count, file.stream) == count;
+}
+
+bool file_close(OutputFile &file) {
+  if (file.stream == nullptr) return true;
+  bool stored = std::fclose(file.stream) == 0;
+  file.stream = nullptr;
+  return stored;
+}
+
+bool file_replace(const path_char *from, const path_char *to) {
+  return std::rename(from, to) == 0;
+}
+
+void file_remove(const path_char *path) { unlink(path); }
+
+unsigned long current_process_id() { return static_cast<unsigned long>(getpid()); }
+
+bool network_start() { return true; }
+void network_stop() {}
+
+socket_handle tcp_socket_open() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP); }
+
+void socket_close(socket_handle socket) { close(socket); }
+
+bool resolve_ipv4(const char *host, std::uint32_t *address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo *found = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  *address = reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(found);
+  return true;
+}
+
+static bool set_blocking(socket_handle socket, bool blocking) {
+  int flags = fcntl(socket, F_GETFL);
+  if (flags < 0) return false;
+  flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+  return fcntl(socket, F_SETFL, flags) == 0;
+}
+
+// Waits for `events` on the socket; false on a timeout or an error.
+static bool wait_for(socket_handle socket, short events, int timeout_ms) {
+  pollfd entry{socket, events, 0};
+  int ready;
+  do {
+    ready = poll(&entry, 1, timeout_ms);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
+                    int timeout_ms) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  target.sin_addr.s_addr = address;
+  if (!set_blocking(socket, false)) return false;
+  bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
+  if (!connected && errno == EINPROGRESS && wait_for(socket, POLLOUT, timeout_ms)) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    connected = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  }
+  return set_blocking(socket, true) && connected;
+}
+
+int socket_send(socket_handle socket, const char *bytes, int count) {
+  return static_cast<int>(send(socket, bytes, count, MSG_NOSIGNAL));
+}
+
+int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms) {
+  if (!wait_for(socket, POLLIN, timeout_ms)) return -1;
+  ssize_t received;
+  do {
+    received = recv(socket, bytes, capacity, 0);
+  } while (received < 0 && errno == EINTR);
+  return static_cast<int>(received);
+}

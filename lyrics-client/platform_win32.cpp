@@ -1,0 +1,104 @@
+// The platform layer on Windows: UTF-16 paths through _wfopen, whose text
+// mode expands LF to CR LF, and Winsock 2.2.
+#include "platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+#include <cwchar>
+
+std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
+  return _wfopen(path, mode);
+}
+
+bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
+  file = OutputFile{};
+  if (std::wcscmp(mode, L"w") != 0 && std::wcscmp(mode, L"wb") != 0) return false;
+  // "w" opens in the runtime's text mode, which stores each LF as CR LF.
+  file.stream = _wfopen(path, mode);
+  return file.stream != nullptr;
+}
+
+bool file_write(OutputFile &file, const char *bytes, std::size_t count) {
+  return std::fwrite(bytes, 1, count, file.stream) == count;
+}
+
+bool file_close(OutputFile &file) {
+  if (file.stream == nullptr) return true;
+  bool stored = std::fclose(file.stream) == 0;
+  file.stream = nullptr;
+  return stored;
+}
+
+bool file_replace(const path_char *from, const path_char *to) {
+  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void file_remove(const path_char *path) { DeleteFileW(path); }
+
+unsigned long current_process_id() { return GetCurrentProcessId(); }
+
+bool network_start() {
+  WSADATA details;
+  return WSAStartup(MAKEWORD(2, 2), &details) == 0;
+}
+
+void network_stop() { WSACleanup(); }
+
+socket_handle tcp_socket_open() { return socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
+
+void socket_close(socket_handle socket) { closesocket(socket); }
+
+bool resolve_ipv4(const char *host, std::uint32_t *address) {
+  // Winsock keeps the answer per thread, so concurrent callers do not clash.
+  const hostent *entry = gethostbyname(host);
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
+    return false;
+  std::memcpy(address, entry->h_addr_list[0], sizeof *address);
+  return true;
+}
+
+static bool set_blocking(socket_handle socket, bool blocking) {
+  u_long non_blocking = blocking ? 0 : 1;
+  return ioctlsocket(socket, FIONBIO, &non_blocking) == 0;
+}
+
+static timeval to_timeval(int timeout_ms) {
+  return timeval{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+}
+
+bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
+                    int timeout_ms) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  target.sin_addr.s_addr = address;
+  if (!set_blocking(socket, false)) return false;
+  bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
+  if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+    // A refused connection shows in the exception set, a made one as writable.
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
+    timeval limit = to_timeval(timeout_ms);
+    connected = select(0, nullptr, &writable, &failed, &limit) > 0 &&
+                FD_ISSET(socket, &writable) && !FD_ISSET(socket, &failed);
+  }
+  return set_blocking(socket, true) && connected;
+}
+
+int socket_send(socket_handle socket, const char *bytes, int count) {
+  return send(socket, bytes, count, 0);
+}
+
+int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(socket, &readable);
+  timeval limit = to_timeval(timeout_ms);
+  if (select(0, &readable, nullptr, nullptr, &limit) <= 0) return -1;
+  return recv(socket, bytes, capacity, 0);
+}

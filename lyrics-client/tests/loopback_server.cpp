@@ -1,0 +1,143 @@
+#include "loopback_server.h"
+
+#include "platform.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <winsock2.h>
+using socket_length = int;
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+using socket_length = socklen_t;
+#endif
+
+namespace {
+
+constexpr int poll_ms = 10;  // how often the accept loop looks for the stop flag
+
+[[noreturn]] void fail(const char *what) {
+  std::fprintf(stderr, "loopback server: %s\n", what);
+  std::abort();
+}
+
+bool readable_within(std::uintptr_t socket, int timeout_ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(static_cast<socket_handle>(socket), &readable);
+  timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+  return select(static_cast<int>(socket) + 1, &readable, nullptr, nullptr, &limit) > 0;
+}
+
+void send_all(socket_handle socket, const std::string &bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 20));
+    int count = socket_send(socket, bytes.data() + sent, chunk);
+    if (count <= 0) return;  // the client has gone; its result tells the test
+    sent += static_cast<std::size_t>(count);
+  }
+}
+
+}  // namespace
+
+ScriptedAnswer answer_in_one(std::string bytes) {
+  ScriptedAnswer answer;
+  answer.segments.push_back(std::move(bytes));
+  return answer;
+}
+
+ScriptedAnswer answer_cut_at(const std::string &bytes, const std::vector<std::size_t> &cuts) {
+  ScriptedAnswer answer;
+  std::size_t start = 0;
+  for (std::size_t cut : cuts) {
+    answer.segments.push_back(bytes.substr(start, cut - start));
+    start = cut;
+  }
+  answer.segments.push_back(bytes.substr(start));
+  return answer;
+}
+
+std::string request_path_of(const std::string &request) {
+  std::size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+LoopbackServer::LoopbackServer(ScriptedAnswer answer)
+    : LoopbackServer([answer](const std::string &) { return answer; }) {}
+
+LoopbackServer::LoopbackServer(Responder respond) : respond_(std::move(respond)) {
+  if (!network_start()) fail("no network");
+  listener_ = tcp_socket_open();
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socket_length length = sizeof address;
+  auto *generic = reinterpret_cast<sockaddr *>(&address);
+  socket_handle listener = static_cast<socket_handle>(listener_);
+  if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
+      listen(listener, 16) != 0 || getsockname(listener, generic, &length) != 0)
+    fail("cannot listen on 127.0.0.1");
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread(&LoopbackServer::serve, this);
+}
+
+void LoopbackServer::stop() {
+  stopping_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+LoopbackServer::~LoopbackServer() {
+  stop();
+  socket_close(static_cast<socket_handle>(listener_));
+  network_stop();
+}
+
+std::vector<std::string> LoopbackServer::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void LoopbackServer::serve() {
+  while (!stopping_) {
+    if (!readable_within(listener_, poll_ms)) continue;
+    socket_handle connection = accept(static_cast<socket_handle>(listener_), nullptr, nullptr);
+    if (connection == invalid_socket) continue;
+    answer(static_cast<std::uintptr_t>(connection));
+    socket_close(connection);
+  }
+}
+
+void LoopbackServer::answer(std::uintptr_t handle) {
+  auto connection = static_cast<socket_handle>(handle);
+  int no_delay = 1;  // every segment leaves as its own packet
+  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
+             sizeof no_delay);
+  std::string request;
+  char buffer[1024];
+  while (request.find("\r\n\r\n") == std::string::npos) {
+    int count = socket_receive(connection, buffer, sizeof buffer, 10000);
+    if (count <= 0) break;
+    request.append(buffer, static_cast<std::size_t>(count));
+  }
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+  }
+  ScriptedAnswer script = respond_(request);
+  for (std::size_t i = 0; i < script.segments.size(); ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(script.pause_ms));
+    send_all(connection, script.segments[i]);
+  }
+  // Silent: hold the connection until the client gives up and closes it.
+  while (script.fall_silent && !stopping_) {
+    if (readable_within(handle, poll_ms) && socket_receive(connection, buffer, sizeof buffer, 0) <= 0)
+      break;
+  }
+}
