@@ -1,0 +1,103 @@
+// carvelo-fetch: the lyrics job from the command line.
+//
+//   carvelo-fetch [--server HOST[:PORT]] FILE...
+//
+// Runs the job for each file in order, prints each result line as it is
+// produced and then "완료.". Exits 0 when every file succeeded, 1 when any
+// failed, 2 on a usage error.
+#include "fetch_job.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr int exit_all_fetched = 0;
+constexpr int exit_some_failed = 1;
+constexpr int exit_usage = 2;
+
+constexpr char usage[] =
+    "usage: carvelo-fetch [--server HOST[:PORT]] FILE...\n"
+    "Fetches the lyrics of each music file into a .lrc file beside it.\n";
+
+// Prints each result line as the job adds it and remembers failures.
+class PrintingLists final : public ResultLists {
+ public:
+  int add_result_line(const path_char *line) override {
+    if (std::strncmp(line, success_line_prefix, sizeof success_line_prefix - 1) != 0)
+      any_failed_ = true;
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+    return lines_++;
+  }
+  void select_result_line(int) override {}
+  void add_path_entry(const path_char *) override {}
+  bool any_failed() const { return any_failed_; }
+
+ private:
+  int lines_ = 0;
+  bool any_failed_ = false;
+};
+
+// "HOST" or "HOST:PORT" (port 1 to 65535) into `server`; `host` holds the name.
+bool parse_server(std::string_view text, char (&host)[256], LyricsServer &server) {
+  server.port = 80;
+  std::size_t colon = text.rfind(':');
+  if (colon != std::string_view::npos) {
+    std::string_view digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5) return false;
+    int port = 0;
+    for (char digit : digits) {
+      if (digit < '0' || digit > '9') return false;
+      port = port * 10 + (digit - '0');
+    }
+    if (port < 1 || port > 65535) return false;
+    server.port = port;
+    text = text.substr(0, colon);
+  }
+  if (text.empty() || text.size() >= sizeof host) return false;
+  std::memcpy(host, text.data(), text.size());
+  host[text.size()] = '\0';
+  server.host = host;
+  return true;
+}
+
+int usage_error(const char *problem, const char *detail = "") {
+  std::fprintf(stderr, "carvelo-fetch: %s%s\n%s", problem, detail, usage);
+  return exit_usage;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  LyricsServer server = default_lyrics_server;
+  static char host[256];
+  int first_file = 1;
+  for (; first_file < argc; ++first_file) {
+    std::string_view argument = argv[first_file];
+    if (argument == "--") {
+      ++first_file;
+      break;
+    }
+    if (argument == "-h" || argument == "--help") {
+      std::fputs(usage, stdout);
+      return exit_all_fetched;
+    }
+    if (argument == "--server") {
+      if (++first_file == argc) return usage_error("--server needs HOST[:PORT]");
+      if (!parse_server(argv[first_file], host, server))
+        return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
+      continue;
+    }
+    if (argument.size() > 1 && argument[0] == '-')
+      return usage_error("unknown option ", argv[first_file]);
+    break;
+  }
+  if (first_file >= argc) return usage_error("no files given");
+
+  PrintingLists lists;
+  for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists);
+  std::printf("완료.\n");
+  return lists.any_failed() ? exit_some_failed : exit_all_fetched;
+}
