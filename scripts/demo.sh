@@ -1,6 +1,46 @@
 #!/usr/bin/env bash
 # The main job: set up, build, and show the product at work.
+#
+# Generates a folder of sample MP3s (Hangul names included), puts the lyrics
+# of two of them into the sample lyrics server, starts the server on
+# loopback and runs carvelo-fetch on the whole folder: the lyrics of the
+# known songs are stored beside them as .lrc files, the unknown one fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
 "$here/scripts/build.sh" native
+
+build="${TOLMEK_BUILD_ROOT:-$here/build}/native"
+server="$build/tools/lyrics-server/lyrics-server"
+fetch="$build/lyrics-client/cli/carvelo-fetch"
+demo="${TOLMEK_BUILD_ROOT:-$here/build}/demo"
+music="$demo/음악"
+
+rm -rf "$demo"
+mkdir -p "$demo"
+"$here/lyrics-client/cli/sample_music.sh" "$music" "$demo/lyrics" "$server"
+
+"$server" --port 0 --lyrics "$demo/lyrics" --builds "$demo/builds" --log "$demo/requests.log" \
+  >"$demo/server.out" &
+server_pid=$!
+trap 'kill $server_pid 2>/dev/null' EXIT
+for _ in $(seq 100); do
+  grep -q '^listening on' "$demo/server.out" && break
+  sleep 0.1
+done
+address=$(sed -n 's/^listening on //p' "$demo/server.out")
+
+echo
+echo "== sample lyrics server on $address"
+echo "== carvelo-fetch --server $address $music/*.mp3"
+status=0
+"$fetch" --server "$address" "$music"/*.mp3 || status=$?
+echo "== exit status $status (1: some files have no lyrics on the server)"
+echo
+echo "== $music"
+ls -1 "$music"
+for lyrics in "$music"/*.lrc; do
+  echo
+  echo "== $(basename "$lyrics") (CR LF line ends shown as \\r)"
+  sed 's/\r$/\\r/' "$lyrics"
+done
