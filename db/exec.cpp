@@ -178,10 +178,13 @@ int run_into_table(sqlite3 *db, const char *sql, db_res **res) {
     if (!collection.table) return fail(out_of_memory);
     char *message = nullptr;
     int status = sqlite3_exec(db, sql, collect_row, &collection, &message);
-    if (status != SQLITE_OK || !move_rows_into_table(&collection)) {
+    bool gathered = status == SQLITE_OK && move_rows_into_table(&collection);
+    if (!gathered) {
         release_collection(&collection);
+        // Our own allocations failed: in the collector, which SQLite reports
+        // as "query aborted", or in moving the rows after a success.
         if (collection.ran_out || status == SQLITE_OK) {
-            sqlite3_free(message); // "query aborted": the collector stopped it
+            sqlite3_free(message);
             return fail(out_of_memory);
         }
         return fail_with_sqlite_message(db, message);

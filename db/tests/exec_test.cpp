@@ -12,9 +12,6 @@ namespace {
 
 const Value null = std::nullopt;
 
-// A table pointer that no call may leave in place.
-db_res *const stale_table = reinterpret_cast<db_res *>(0x1);
-
 class DbExec : public testing::Test {
   protected:
     void SetUp() override {

@@ -11,8 +11,6 @@
 
 namespace {
 
-db_res *const stale_table = reinterpret_cast<db_res *>(0x1);
-
 struct Outcome {
     bool failure_happened; // the chosen allocation came during the call
     int status;

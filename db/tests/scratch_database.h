@@ -21,6 +21,9 @@ struct TableFreer {
 };
 using Table = std::unique_ptr<db_res, TableFreer>;
 
+// A table pointer that db_exec must overwrite, with a table or with null.
+inline db_res *const stale_table = reinterpret_cast<db_res *>(0x1);
+
 // A new empty database in memory; fails the test when it cannot be opened.
 Database open_scratch_database();
 
