@@ -1,8 +1,6 @@
 // db_open, db_exec and the message buffer: what a table holds for each kind
 // of SQL, and what every failure leaves behind.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <string.h>
 
 #include <string>
 
@@ -63,13 +61,6 @@ TEST_F(DbExec, NullIsANullPointerAndEmptyTextAnEmptyString) {
                                              {{"1", "첫 번째", "4.5"}, {"2", "", null}}}));
     ASSERT_NE(table->rows[1][1], nullptr);
     EXPECT_EQ(table->rows[1][2], nullptr);
-}
-
-TEST_F(DbExec, NumbersComeAsSqliteWritesThem) {
-    Table table;
-    ASSERT_EQ(gather(db.get(), "SELECT 7, -2.5, 1e300, 9223372036854775807, 1/2, 1.0/4", &table), 0);
-    EXPECT_EQ(contents_of(*table).rows,
-              (std::vector<Row>{{"7", "-2.5", "1.0e+300", "9223372036854775807", "0", "0.25"}}));
 }
 
 TEST_F(DbExec, AZeroByteEndsAValue) {
@@ -175,32 +166,6 @@ TEST(DbOpen, FailsWithAMessageAndLeavesNothingOpen) {
     Database db(db_open(":memory:"));
     ASSERT_NE(db, nullptr);
     EXPECT_STREQ(db_err_msg, "") << "a success empties the buffer";
-}
-
-TEST(DbOpen, ReopensWhatAnEarlierConnectionStored) {
-    std::string path = testing::TempDir() + "db_exec_test_reopen.db";
-    remove(path.c_str());
-    {
-        Database db(db_open(path.c_str()));
-        ASSERT_NE(db, nullptr) << db_err_msg;
-        run(db.get(), "CREATE TABLE t(a); INSERT INTO t VALUES ('저장됨')");
-    }
-    Database db(db_open(path.c_str()));
-    ASSERT_NE(db, nullptr) << db_err_msg;
-    Table table;
-    ASSERT_EQ(gather(db.get(), "SELECT a FROM t", &table), 0);
-    EXPECT_EQ(contents_of(*table), (Contents{{"a"}, {{"저장됨"}}}));
-    remove(path.c_str());
-}
-
-TEST(DbClose, ReportsAConnectionStillInUse) {
-    sqlite3 *db = db_open(":memory:");
-    ASSERT_NE(db, nullptr);
-    sqlite3_stmt *statement = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT 1", -1, &statement, nullptr), SQLITE_OK);
-    EXPECT_EQ(db_close(db), SQLITE_BUSY);
-    sqlite3_finalize(statement);
-    EXPECT_EQ(db_close(db), SQLITE_OK);
 }
 
 } // namespace

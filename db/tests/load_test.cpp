@@ -96,16 +96,6 @@ TEST_F(LoadedLibrary, RunsSqlAndFillsTheTableAtTheAgreedOffsets) {
     EXPECT_EQ(close(db), 0);
 }
 
-TEST_F(LoadedLibrary, FormatsThroughSqlite) {
-    auto *mprintf = find<char *(const char *, ...)>("db_mprintf");
-    auto *free_text = find<void(void *)>("db_free");
-    ASSERT_TRUE(mprintf && free_text);
-    char *text = mprintf("%Q", "it's");
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "'it''s'");
-    free_text(text);
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
