@@ -72,8 +72,8 @@ protected:
 
 const std::string korean_title = "한글 노래";
 
-std::string legacy_korean_tag() {
-    return id3::v2_tag(3, {
+std::string legacy_korean_tag(int version) {
+    return id3::v2_tag(version, {
                               id3::text("TIT2", id3::latin1, cp949(korean_title)),
                               id3::text("TPE1", id3::utf16_bom, id3::utf16_with_bom(u"아이유")),
                               id3::text("TALB", id3::latin1, "Caf\xE9"),
@@ -83,33 +83,37 @@ std::string legacy_korean_tag() {
                           });
 }
 
-TEST_F(Mp3Tags, ReadsEveryFieldOfAnId3v23Tag) {
-    Tags tags = tags_of(with_tags(legacy_korean_tag()));
-    ASSERT_TRUE(tags.present);
-    EXPECT_EQ(tags.title, latin1_reading(cp949(korean_title))) << "no native encoding set";
-    EXPECT_EQ(tags.artist, "아이유");
-    EXPECT_EQ(tags.album, "Café");
-    EXPECT_EQ(tags.year, "2024");
-    EXPECT_EQ(tags.genre, "Ballad");
-    EXPECT_EQ(tags.description, "Recorded live");
+TEST_F(Mp3Tags, ReadsEveryFieldOfId3v23AndId3v24Tags) {
+    for (int version : {3, 4}) {
+        Tags tags = tags_of(with_tags(legacy_korean_tag(version)));
+        ASSERT_TRUE(tags.present) << version;
+        EXPECT_EQ(tags.title, latin1_reading(cp949(korean_title))) << "no native encoding set";
+        EXPECT_EQ(tags.artist, "아이유") << version;
+        EXPECT_EQ(tags.album, "Café") << version;
+        EXPECT_EQ(tags.year, "2024") << version;
+        EXPECT_EQ(tags.genre, "Ballad") << version;
+        EXPECT_EQ(tags.description, "Recorded live") << version;
+    }
 }
 
 TEST_F(Mp3Tags, ReDecodesLatin1TextsFromTheNativeEncoding) {
     ASSERT_EQ(decoder_mp3_set_tag_native_encoding("CP949"), 0);
-    Tags tags = tags_of(with_tags(legacy_korean_tag()));
-    EXPECT_EQ(tags.title, korean_title);
-    EXPECT_EQ(tags.artist, "아이유") << "UTF-16 is never re-decoded";
+    for (int version : {3, 4}) {
+        Tags tags = tags_of(with_tags(legacy_korean_tag(version)));
+        EXPECT_EQ(tags.title, korean_title) << version;
+        EXPECT_EQ(tags.artist, "아이유") << "UTF-16 is never re-decoded";
+    }
 }
 
 TEST_F(Mp3Tags, Latin1AsNativeEncodingLeavesLatin1TextsAlone) {
     ASSERT_EQ(decoder_mp3_set_tag_native_encoding("iso-8859-1"), 0);
-    Tags tags = tags_of(with_tags(legacy_korean_tag()));
+    Tags tags = tags_of(with_tags(legacy_korean_tag(3)));
     EXPECT_EQ(tags.title, latin1_reading(cp949(korean_title)));
     EXPECT_EQ(tags.album, "Café");
 }
 
 TEST_F(Mp3Tags, ASettingAppliesToStreamsOpenedAfterIt) {
-    std::string path = with_tags(legacy_korean_tag());
+    std::string path = with_tags(legacy_korean_tag(3));
     audio_stream *before = decoder_mp3.open(path.c_str());
     ASSERT_NE(before, nullptr);
     ASSERT_EQ(decoder_mp3_set_tag_native_encoding("CP949"), 0);

@@ -1,0 +1,74 @@
+// Decoding throughput of the MP3 decoder against mpg123 used directly, and
+// the cost of opening a tagged file. Run the fixture script first
+// (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output.
+#include <benchmark/benchmark.h>
+
+#include <mpg123.h>
+
+#include "fixtures.h"
+#include "reference_host.h"
+#include "tolmek_audio.h"
+
+namespace {
+
+constexpr size_t read_size = 64 * 1024;
+
+void decode_through_library(benchmark::State &state) {
+    audio_init();
+    reference_sound_reset(44100, 2);
+    const std::string path = audio_test::fixture("long_stereo_44100.mp3");
+    static char pcm[read_size];
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        audio_stream *stream = decoder_mp3.open(path.c_str());
+        if (!stream) return state.SkipWithError("cannot open the fixture");
+        for (int n; (n = decoder_mp3.read(stream, pcm, read_size)) > 0;) bytes += n;
+        decoder_mp3.close(stream);
+    }
+    state.SetBytesProcessed(bytes);
+    audio_exit();
+}
+BENCHMARK(decode_through_library)->Unit(benchmark::kMillisecond);
+
+void decode_with_mpg123_directly(benchmark::State &state) {
+    mpg123_init();
+    const std::string path = audio_test::fixture("long_stereo_44100.mp3");
+    static unsigned char pcm[read_size];
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        mpg123_handle *handle = mpg123_new(nullptr, nullptr);
+        mpg123_param(handle, MPG123_FORCE_RATE, 44100, 0.0);
+        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO, 0.0);
+        if (mpg123_open(handle, path.c_str()) != MPG123_OK)
+            return state.SkipWithError("cannot open the fixture");
+        for (int status = MPG123_OK; status == MPG123_OK || status == MPG123_NEW_FORMAT;) {
+            size_t done = 0;
+            status = mpg123_read(handle, pcm, read_size, &done);
+            bytes += (int64_t)done;
+        }
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(decode_with_mpg123_directly)->Unit(benchmark::kMillisecond);
+
+// Open with both tag texts re-decoded from the native encoding, then close.
+void open_tagged_and_close(benchmark::State &state) {
+    audio_init();
+    decoder_mp3_set_tag_native_encoding("CP949");
+    reference_sound_reset(16000, 1);
+    const std::string path = audio_test::fixture("tagged_cp949.mp3");
+    for (auto _ : state) {
+        audio_stream *stream = decoder_mp3.open(path.c_str());
+        if (!stream) return state.SkipWithError("cannot open the fixture");
+        benchmark::DoNotOptimize(stream->tags);
+        decoder_mp3.close(stream);
+    }
+    audio_exit();
+}
+BENCHMARK(open_tagged_and_close)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
