@@ -94,21 +94,29 @@ bool open_format(mpg123_handle *handle, Format *format) {
            format->encoding == MPG123_ENC_SIGNED_16 && announce(*format);
 }
 
-// Takes a format change that mpg123 reported: announces it and records it
-// in the stream. mpg123 reports a change once, sometimes together with the
-// last bytes of the old format; read delivers those first and comes here
-// on its next call, so a change is caught by comparing with the record.
-bool follow_format(audio_stream *stream) {
-    Format format{};
+// Takes the format mpg123 now delivers: announces it to the host and
+// records it in the stream. False when it is not signed 16-bit or the host
+// refuses it; the record then keeps the format delivered before.
+bool take_format(audio_stream *stream) {
+    Format format{}; // an encoding of 0 when mpg123 cannot tell
     mpg123_getformat(handle_of(stream), &format.rate, &format.channels, &format.encoding);
-    if (format.rate == stream->rate && format.channels == stream->channels &&
-        format.encoding == MPG123_ENC_SIGNED_16)
-        return true;
     if (format.encoding != MPG123_ENC_SIGNED_16 || !announce(format)) return false;
     stream->length = mpg123_length(handle_of(stream));
     stream->rate = (int32_t)format.rate;
     stream->channels = format.channels;
     return true;
+}
+
+// mpg123 reports a format change once, sometimes together with the last
+// bytes of the old format. read delivers those bytes first and catches the
+// change on its next call here, by comparing with the record. The query
+// leaves a report still pending in place.
+bool format_changed(audio_stream *stream) {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    mpg123_getformat2(handle_of(stream), &rate, &channels, &encoding, 0);
+    return rate != stream->rate || channels != stream->channels ||
+           encoding != MPG123_ENC_SIGNED_16;
 }
 
 int mp3_init() { return mpg123_init() == MPG123_OK ? 0 : -1; }
@@ -153,14 +161,15 @@ int mp3_close(audio_stream *stream) {
 // are delivered now and the event on the next call, so that no PCM is lost.
 int mp3_read(audio_stream *stream, void *buffer, size_t length) {
     length = std::min(length, (size_t)INT_MAX); // the result must fit
+    if (format_changed(stream) && !take_format(stream)) return -1;
     for (;;) {
-        if (!follow_format(stream)) return -1;
         size_t done = 0;
         int result = mpg123_read(handle_of(stream), buffer, length, &done);
-        if (result == MPG123_OK) return (int)done;
-        if (result != MPG123_DONE && result != MPG123_NEW_FORMAT) return -1;
-        if (done > 0) return (int)done;
+        if (result == MPG123_OK || (result == MPG123_DONE && done > 0)) return (int)done;
         if (result == MPG123_DONE) return 0;
+        if (result != MPG123_NEW_FORMAT) return -1;
+        if (done > 0) return (int)done;
+        if (!take_format(stream)) return -1;
     }
 }
 

@@ -154,7 +154,7 @@ bool mp3_read_tags(mpg123_handle *handle, audio_tags **result) {
     if (v2) {
         OwnedTags tags{tags_new()};
         if (!tags || !fill_from_id3v2(*v2, converters, tags.get())) return false;
-        if (tags_name_the_work(*tags)) {
+        if (tags_have_title_artist_or_album(*tags)) {
             *result = tags.release();
             return true;
         }

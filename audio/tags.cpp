@@ -15,7 +15,7 @@ void tags_free(audio_tags *tags) {
     free(tags);
 }
 
-bool tags_name_the_work(const audio_tags &tags) {
+bool tags_have_title_artist_or_album(const audio_tags &tags) {
     return tags.title || tags.artist || tags.album;
 }
 

@@ -15,7 +15,7 @@ audio_tags *tags_new();
 void tags_free(audio_tags *tags);
 
 // True when the record holds a title, an artist or an album.
-bool tags_name_the_work(const audio_tags &tags);
+bool tags_have_title_artist_or_album(const audio_tags &tags);
 
 struct TagsDeleter {
     void operator()(audio_tags *tags) const { tags_free(tags); }

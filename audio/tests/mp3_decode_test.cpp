@@ -49,6 +49,11 @@ struct DecodeCase {
     size_t chunk; // bytes per read
 };
 
+void PrintTo(const DecodeCase &c, std::ostream *out) {
+    *out << c.file << " at " << c.rate << " Hz, " << c.channels << " channels, reads of "
+         << c.chunk << " bytes";
+}
+
 class Mp3Decode : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(Mp3Decode, DeliversExactlyWhatMpg123DeliversInTheAnnouncedFormat) {
@@ -58,7 +63,7 @@ TEST_P(Mp3Decode, DeliversExactlyWhatMpg123DeliversInTheAnnouncedFormat) {
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(stream->rate, c.rate);
     EXPECT_EQ(stream->channels, c.channels);
-    EXPECT_EQ(stream->fd >= 0, true);
+    EXPECT_GE(stream->fd, 0);
     EXPECT_STREQ(reference_sound_log(), announced(c.channels, c.rate).c_str());
 
     std::string pcm = read_all(stream.get(), c.chunk);

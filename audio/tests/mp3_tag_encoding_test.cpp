@@ -22,10 +22,6 @@ protected:
     void TearDown() override { decoder_mp3_set_tag_native_encoding(nullptr); }
 };
 
-TEST_F(NativeEncoding, StartsEmpty) {
-    EXPECT_STREQ(decoder_mp3_tag_native_encoding, "");
-}
-
 TEST_F(NativeEncoding, ALegacyEncodingOpensBothConverters) {
     EXPECT_EQ(decoder_mp3_set_tag_native_encoding("CP949"), 0);
     EXPECT_STREQ(decoder_mp3_tag_native_encoding, "CP949");

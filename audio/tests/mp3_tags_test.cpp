@@ -194,12 +194,6 @@ TEST_F(Mp3Tags, ReadsId3v1FieldsToTheirFullWidthWithoutTrailingSpaces) {
     EXPECT_EQ(tags.genre, std::nullopt) << "the genre number is not converted";
 }
 
-TEST_F(Mp3Tags, KeepsSpacesThatAreFollowedByNuls) {
-    // Only the spaces at the very end of the field are padding.
-    Tags tags = tags_of(with_tags("", id3::v1_tag({.title = "Title  "})));
-    EXPECT_EQ(tags.title, "Title  ");
-}
-
 TEST_F(Mp3Tags, AnEmptyId3v1TagStillGivesARecord) {
     Tags tags = tags_of(with_tags("", id3::v1_tag({})));
     EXPECT_TRUE(tags.present);

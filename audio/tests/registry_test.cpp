@@ -22,12 +22,6 @@ TEST(AudioGetDecoder, SelectsNothingForOtherOrMissingExtensions) {
         EXPECT_EQ(audio_get_decoder(path), nullptr) << path;
 }
 
-TEST(DecoderMp3, ListsItsExtension) {
-    ASSERT_EQ(decoder_mp3.ext_count, 1u);
-    EXPECT_STREQ(decoder_mp3.exts[0], ".mp3");
-    EXPECT_EQ(decoder_mp3.exts[1], nullptr);
-}
-
 TEST(AudioInit, StartsAndStopsTheMp3Library) {
     reset_spies();
     EXPECT_EQ(audio_init(), 0);
