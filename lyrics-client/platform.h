@@ -4,7 +4,8 @@
 // everything that differs between the two (opening files by path, the
 // runtime's text mode, Winsock start-up, sockets with timeouts, replacing a
 // file) is declared here and implemented once per platform in
-// platform_win32.cpp and platform_posix.cpp.
+// platform_win32.cpp and platform_posix.cpp; output_file.cpp writes files
+// the same way on both.
 #pragma once
 
 #include <cstddef>

@@ -20,17 +20,6 @@ bool file_create(OutputFile &file, const path_char *path, const path_char *mode)
   return file.stream != nullptr;
 }
 
-bool file_write(OutputFile &file, const char *bytes, std::size_t count) {
-  return std::fwrite(bytes, 1, count, file.stream) == count;
-}
-
-bool file_close(OutputFile &file) {
-  if (file.stream == nullptr) return true;
-  bool stored = std::fclose(file.stream) == 0;
-  file.stream = nullptr;
-  return stored;
-}
-
 bool file_replace(const path_char *from, const path_char *to) {
   return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }

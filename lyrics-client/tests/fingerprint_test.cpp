@@ -1,6 +1,6 @@
 #include "fingerprint.h"
 
-#include "md5.h"
+#include "digest_text.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +16,6 @@ std::string hex_of(const unsigned char digest[16]) {
   char text[33];
   fingerprint_to_hex(digest, text);
   return text;
-}
-
-std::string md5_hex(const std::string &bytes) {
-  Md5Context context;
-  md5_init(&context);
-  md5_update(&context, bytes.data(), static_cast<long>(bytes.size()));
-  unsigned char digest[16];
-  md5_final(&context, digest);
-  return hex_of(digest);
 }
 
 // An ID3v2 header: "ID3", version 4.0, flags, the size as four 7-bit groups.

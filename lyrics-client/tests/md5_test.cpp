@@ -1,5 +1,6 @@
 #include "md5.h"
 
+#include "digest_text.h"
 #include "fingerprint.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include <string>
 
 namespace {
-
-std::string md5_hex(const std::string &input) {
-  Md5Context context;
-  md5_init(&context);
-  md5_update(&context, input.data(), static_cast<long>(input.size()));
-  unsigned char digest[16];
-  md5_final(&context, digest);
-  char text[33];
-  fingerprint_to_hex(digest, text);
-  return text;
-}
 
 struct Vector {
   const char *input;
