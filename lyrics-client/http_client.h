@@ -36,5 +36,6 @@ int http_download(const char *host, int port, const char *request_path,
                   const path_char *output_path, const path_char *mode);
 
 // Sets how long later downloads in this process wait for the connection and
-// for each receive, in milliseconds (default 30000).
+// for each receive, in milliseconds (positive; default 30000). A wait that
+// runs out ends the download with DL_CONNECT_FAILED or DL_RECEIVE_FAILED.
 void http_set_timeout(int milliseconds);
