@@ -8,6 +8,32 @@
 #include <cstring>
 #include <cwchar>
 
+namespace {
+
+// A path as the file functions take it. A temporary name beside an output
+// path near the 260-character limit is longer than the plain form allows;
+// such a path, when it is a full path from a drive, is handed on in the
+// extended-length form ("\\?\C:\...") instead.
+class FilePath {
+ public:
+  explicit FilePath(const wchar_t *path) : text_(path) {
+    std::size_t length = std::wcslen(path);
+    bool from_drive = length >= 3 && path[1] == L':' && path[2] == L'\\';
+    if (length < MAX_PATH || !from_drive || length + 4 >= capacity) return;
+    std::wcscpy(extended_, L"\\\\?\\");
+    std::wcscat(extended_, path);
+    text_ = extended_;
+  }
+  const wchar_t *get() const { return text_; }
+
+ private:
+  static constexpr std::size_t capacity = 2 * path_capacity;
+  const wchar_t *text_;
+  wchar_t extended_[capacity];
+};
+
+}  // namespace
+
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
   return _wfopen(path, mode);
 }
@@ -16,15 +42,15 @@ bool file_create(OutputFile &file, const path_char *path, const path_char *mode)
   file = OutputFile{};
   if (std::wcscmp(mode, L"w") != 0 && std::wcscmp(mode, L"wb") != 0) return false;
   // "w" opens in the runtime's text mode, which stores each LF as CR LF.
-  file.stream = _wfopen(path, mode);
+  file.stream = _wfopen(FilePath(path).get(), mode);
   return file.stream != nullptr;
 }
 
 bool file_replace(const path_char *from, const path_char *to) {
-  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(FilePath(from).get(), FilePath(to).get(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-void file_remove(const path_char *path) { DeleteFileW(path); }
+void file_remove(const path_char *path) { DeleteFileW(FilePath(path).get()); }
 
 unsigned long current_process_id() { return GetCurrentProcessId(); }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 namespace {
@@ -47,6 +48,21 @@ TEST_F(WindowsPaths, StoresTextModeDownloadsWithCrLfUnderAHangulName) {
   ASSERT_EQ(http_download("127.0.0.1", server.port(), "/", lyrics.c_str(), L"w"), DL_OK);
   EXPECT_EQ(read_file(lyrics), "첫 줄\r\n둘째 줄\r\n");
   EXPECT_EQ(directory_.listing(), "가요 모음");
+}
+
+TEST_F(WindowsPaths, StoresALyricsFileWhosePathIsNearTheLimit) {
+  // The temporary file beside it has a name past the 260-character limit.
+  std::wstring output = (folder_ / L"").native();
+  fs::path deep = folder_ / std::wstring(240 - output.size(), L'd');
+  fs::create_directory(deep);
+  fs::path lyrics = deep / L"노래 가사.lrc";
+  ASSERT_GE(lyrics.native().size(), 250u);
+  ASSERT_LT(lyrics.native().size(), 260u);
+  LoopbackServer server(answer_in_one("HTTP/1.0 200 OK\r\n\r\nlong\n"));
+
+  ASSERT_EQ(http_download("127.0.0.1", server.port(), "/", lyrics.c_str(), L"w"), DL_OK);
+  EXPECT_EQ(read_file(lyrics), "long\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
 }
 
 TEST_F(WindowsPaths, RunsTheJobOnABackslashPath) {
