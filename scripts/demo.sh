@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: set up, build, and show the product at work.
+# The main job: set up, build, and show the product at work: the lyrics
+# client fetching lyrics, then the device libraries reading the same songs.
 #
 # Generates a folder of sample MP3s (Hangul names included), puts the lyrics
 # of two of them into the sample lyrics server, starts the server on
@@ -44,3 +45,25 @@ for lyrics in "$music"/*.lrc; do
   echo "== $(basename "$lyrics") (CR LF line ends shown as \\r)"
   sed 's/\r$/\\r/' "$lyrics"
 done
+
+# The device side: the same songs through the device libraries, over the
+# reference host (tolmek tags/decode use libtolmek-audio, sql libtolmek-db).
+tolmek="$build/tools/tolmek/tolmek"
+song="$music/봄날의 노래.mp3"
+echo
+echo "== tolmek tags $(basename "$song")"
+"$tolmek" tags "$song"
+echo
+echo "== tolmek decode $(basename "$song") -o $demo/spring.wav --rate 22050 --channels 1"
+"$tolmek" decode "$song" -o "$demo/spring.wav" --rate 22050 --channels 1
+soxi "$demo/spring.wav" | grep -E 'Channels|Sample Rate|Duration'
+echo
+echo "== tolmek sql $demo/library.db"
+"$tolmek" sql "$demo/library.db" "CREATE TABLE songs(file TEXT, lyrics TEXT);"
+for mp3 in "$music"/*.mp3; do
+  lyrics="${mp3%.mp3}.lrc"
+  [ -f "$lyrics" ] || lyrics=""
+  "$tolmek" sql "$demo/library.db" \
+    "INSERT INTO songs VALUES('$(basename "$mp3" | sed "s/'/''/g")', NULLIF('$(basename "$lyrics")', ''))"
+done
+"$tolmek" sql "$demo/library.db" "SELECT file, lyrics FROM songs ORDER BY file"
