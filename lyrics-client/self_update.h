@@ -1,0 +1,37 @@
+// The self-update: at every start, ask the lyrics server for a build newer
+// than this one; when one comes, put it in place of the running executable,
+// tell the user, start it and close the window. Otherwise remove the
+// previous build left beside the executable by an earlier update.
+//
+// Files beside the executable (the only state): "<exe>.new", a downloaded
+// build that could not be put in place, and "<exe>.old", the build that an
+// update replaced, removed by the next start.
+#pragma once
+
+#include "platform.h"
+
+#include <windows.h>
+
+// The three paths of an update, each in a path buffer with its terminator.
+struct UpdatePaths {
+  wchar_t executable[path_capacity];
+  wchar_t new_build[path_capacity];  // executable + ".new"
+  wchar_t old_build[path_capacity];  // executable + ".old"
+};
+
+// Fills `paths` from the executable path. Returns false, with `paths`
+// unusable, when ".new" or ".old" does not fit after it.
+bool make_update_paths(const wchar_t *executable, UpdatePaths &paths);
+
+// Moves the running build to the old path and the new build into its place.
+// Returns false when either move fails; then the running build is (again)
+// at the executable path and the download stays under the new path.
+// MoveFileW does not overwrite, so a build left under the old path blocks
+// the update.
+bool swap_in_new_build(const UpdatePaths &paths);
+
+// The thread routine started when the main window is created. The
+// parameter is unused; the worker reads the process-wide main window
+// (the owner of its message box and the target of its close request).
+// Returns 0.
+DWORD WINAPI update_worker(void *unused);
