@@ -14,7 +14,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-utils x11-apps
   g++-mipsel-linux-gnu libc6-mipsel-cross
   libmpg123-dev libvorbisidec-dev libflac-dev libfreetype-dev libsqlite3-dev
-  sox libsox-fmt-mp3 lame vorbis-tools flac mpg123 ffmpeg fonts-nanum
+  sox libsox-fmt-mp3 lame vorbis-tools flac mpg123 ffmpeg fonts-nanum fonts-wine
 )
 
 # mipsel libraries unpacked into the sysroot (run-time and development parts).
