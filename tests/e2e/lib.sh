@@ -1,0 +1,145 @@
+# Sourced by the end-to-end scripts: an X display of their own, the wine
+# prefix of the end-to-end tests, the sample lyrics server on 127.0.0.1
+# port 80 (the address carvelo.exe is built with), carvelo.exe under wine,
+# the driver, and checks. Set by CTest (tests/e2e/CMakeLists.txt):
+#   CARVELO_EXE CARVELO_NEXT_EXE CARVELO_DRIVER LYRICS_SERVER SAMPLE_MUSIC
+#   WINE_RUN E2E_PREFIX E2E_OUTPUT
+set -uo pipefail
+
+for variable in CARVELO_EXE CARVELO_NEXT_EXE CARVELO_DRIVER LYRICS_SERVER SAMPLE_MUSIC WINE_RUN \
+                E2E_PREFIX E2E_OUTPUT; do
+  [ -n "${!variable:-}" ] || { echo "FAILED: $variable is not set"; exit 1; }
+done
+[ -x "$LYRICS_SERVER" ] || { echo "FAILED: no lyrics server at $LYRICS_SERVER"; exit 1; }
+
+# The tests own this prefix: a desktop of their own (so wine draws the
+# window frames as Windows does) on the display each test starts, and
+# wine's own fonts (fonts-wine: Tahoma for dialogs, Marlett for the caption
+# buttons) in its fonts folder, where this wine looks for them.
+export WINEPREFIX=$E2E_PREFIX WINEDEBUG=-all LANG=C.UTF-8
+work=$(mktemp -d /tmp/carvelo-e2e.XXXXXX)
+mkdir -p "$E2E_OUTPUT"
+failures=0
+xvfb_pid='' server_pid='' carvelo_pid=''
+
+finish() {
+  stop_server
+  [ -n "$carvelo_pid" ] && kill "$carvelo_pid" 2>/dev/null
+  # The session's last processes (a restarted build, Notepad, the desktop)
+  # end with the prefix's wine server; ending it touches no other prefix.
+  if ! timeout 30 wineserver -w 2>/dev/null; then
+    wineserver -k 2>/dev/null
+    timeout 30 wineserver -w 2>/dev/null
+  fi
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+  if [ "$failures" -gt 0 ]; then
+    echo "$failures check(s) FAILED"
+    exit 1
+  fi
+  echo "all checks passed"
+}
+trap finish EXIT
+
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1"
+  else
+    echo "FAILED: $1"
+    echo "  expected: $(printf '%q' "$2")"
+    echo "  actual:   $(printf '%q' "$3")"
+    failures=$((failures + 1))
+  fi
+}
+
+fatal() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+  exit 1
+}
+
+# wait_until SECONDS COMMAND...: polls COMMAND until it succeeds.
+wait_until() {
+  local limit=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    [ "$(date +%s)" -lt "$limit" ] || return 1
+    sleep 0.2
+  done
+}
+
+# The Windows path of a file of this machine (wine's Z: drive).
+windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+
+prepare_prefix() {
+  [ -f "$WINEPREFIX/.carvelo-e2e-ready" ] && return
+  local keys='HKCU\Software\Wine\Explorer'
+  "$WINE_RUN" reg add "$keys" /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 &&
+    "$WINE_RUN" reg add "$keys\\Desktops" /v Default /t REG_SZ /d 800x600 /f >/dev/null 2>&1 ||
+    fatal "cannot prepare the wine prefix $WINEPREFIX"
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+    fatal "no wine fonts: install fonts-wine"
+  wineserver -w
+  touch "$WINEPREFIX/.carvelo-e2e-ready"
+}
+
+start_display() {
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  wait_until 30 test -s "$work/display" || fatal "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(cat "$work/display")"
+}
+
+# start_server [OPTION...]: the sample server on 127.0.0.1:80 with the
+# lyrics in $work/lyrics and the builds in $work/builds; requests are
+# logged to $work/requests.log.
+start_server() {
+  mkdir -p "$work/lyrics" "$work/builds"
+  "$LYRICS_SERVER" --address 127.0.0.1 --port 80 --lyrics "$work/lyrics" --builds "$work/builds" \
+    --log "$work/requests.log" "$@" >"$work/server.out" 2>&1 &
+  server_pid=$!
+  wait_until 10 grep -q '^listening on' "$work/server.out" ||
+    fatal "the lyrics server did not start on 127.0.0.1:80: $(cat "$work/server.out")"
+}
+
+stop_server() {
+  [ -n "$server_pid" ] || return 0
+  kill "$server_pid" 2>/dev/null
+  wait "$server_pid" 2>/dev/null
+  server_pid=''
+}
+
+requests() { cat "$work/requests.log" 2>/dev/null; }
+
+# start_carvelo EXE: runs the program in the background; $carvelo_pid is
+# its process.
+start_carvelo() {
+  "$WINE_RUN" "$1" >"$work/carvelo.out" 2>&1 &
+  carvelo_pid=$!
+}
+
+# driver STEP...: runs the driver; its output is the steps' report. A step
+# that fails ends the test.
+driver() {
+  local output
+  if ! output=$("$WINE_RUN" "$CARVELO_DRIVER" "$@" 2>"$work/driver.err"); then
+    echo "$output"
+    fatal "driver $*: $(cat "$work/driver.err")"
+  fi
+  echo "$output"
+}
+
+# screenshot NAME GEOMETRY: the whole screen and, cut from it, the window
+# with the given geometry (WxH+X+Y), as PNG files in $E2E_OUTPUT.
+screenshot() {
+  local size=${2%%+*} offset=${2#*+}
+  xwd -root -silent -display "$DISPLAY" >"$work/screen.xwd" &&
+    ffmpeg -loglevel error -y -i "$work/screen.xwd" "$E2E_OUTPUT/$1-screen.png" &&
+    ffmpeg -loglevel error -y -i "$work/screen.xwd" \
+      -vf "crop=${size%x*}:${size#*x}:${offset%+*}:${offset#*+}" "$E2E_OUTPUT/$1.png" ||
+    fatal "cannot take the screenshot $1"
+  echo "screenshot: $E2E_OUTPUT/$1.png"
+}
+
+prepare_prefix
+start_display
