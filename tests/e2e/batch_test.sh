@@ -14,7 +14,7 @@ start_server
 start_carvelo "$CARVELO_EXE"
 
 # One file, typed as its full path.
-output=$(driver window click choose "" "$folder\\$spring.mp3" done lists)
+drive window click choose "" "$folder\\$spring.mp3" done lists
 check "one file: its line, the closing line, its lyrics path" \
   "window: carvelo
 line: 성공: $spring.mp3
@@ -26,14 +26,15 @@ check "the lyrics are stored with CR LF line ends" \
   "$(od -An -tx1 <"$music/$spring.lrc")"
 
 # A cancelled dialog changes nothing.
-before=$(driver window lists)
-output=$(driver window click cancel done lists)
+drive window lists
+before=$output
+drive window click cancel done lists
 check "a cancelled dialog leaves both lists as they were" "$before" "$output"
 
 # Three files chosen together, in the order typed.
 rm "$music/$spring.lrc"
-output=$(driver window click choose "$folder" "\"$unknown.mp3\" \"$spring.mp3\" \"$morning.mp3\"" \
-  done lists geometry)
+drive window click choose "$folder" "\"$unknown.mp3\" \"$spring.mp3\" \"$morning.mp3\"" \
+  done lists geometry
 check "three files: lines and path entries in dialog order, after emptied lists" \
   "window: carvelo
 line: 실패: $unknown.mp3
@@ -55,7 +56,7 @@ screenshot main-window-after-batch "$(echo "$output" | sed -n 's/^geometry: //p'
 
 # Double-clicks: a failure line and the closing line open nothing, a
 # success line opens its lyrics in Notepad.
-output=$(driver window double-click 0 double-click 3 double-click 2 notepad "$morning.lrc")
+drive window double-click 0 double-click 3 double-click 2 notepad "$morning.lrc"
 check "only the success line opens Notepad, with its lyrics file" \
   "window: carvelo
 notepad processes: 0
@@ -65,7 +66,7 @@ notepad: $morning.lrc - Notepad
 notepad text: [ti:Morning Walk]\\r\\n[00:00.00]first line of the morning\\r\\n[00:01.50]second line\\r\\n" \
   "$output"
 
-output=$(driver window close)
+drive window close
 check "the window closes and the program ends" "window: carvelo
 exited" "$output"
 wait "$carvelo_pid"

@@ -4,6 +4,8 @@
 # the driver, and checks. Set by CTest (tests/e2e/CMakeLists.txt):
 #   CARVELO_EXE CARVELO_NEXT_EXE CARVELO_DRIVER LYRICS_SERVER SAMPLE_MUSIC
 #   WINE_RUN E2E_PREFIX E2E_OUTPUT
+# A test calls `drive STEP...` and compares $output with `check`; `fatal`
+# ends it at once.
 set -uo pipefail
 
 for variable in CARVELO_EXE CARVELO_NEXT_EXE CARVELO_DRIVER LYRICS_SERVER SAMPLE_MUSIC WINE_RUN \
@@ -118,15 +120,14 @@ start_carvelo() {
   carvelo_pid=$!
 }
 
-# driver STEP...: runs the driver; its output is the steps' report. A step
+# drive STEP...: runs the driver and puts its report in $output. A step
 # that fails ends the test.
-driver() {
-  local output
-  if ! output=$("$WINE_RUN" "$CARVELO_DRIVER" "$@" 2>"$work/driver.err"); then
-    echo "$output"
-    fatal "driver $*: $(cat "$work/driver.err")"
-  fi
-  echo "$output"
+drive() {
+  "$WINE_RUN" "$CARVELO_DRIVER" "$@" >"$work/driver.out" 2>"$work/driver.err" ||
+    fatal "driver $*: $(cat "$work/driver.err")
+  its report until then:
+$(cat "$work/driver.out")"
+  output=$(cat "$work/driver.out")
 }
 
 # screenshot NAME GEOMETRY: the whole screen and, cut from it, the window
@@ -141,5 +142,9 @@ screenshot() {
   echo "screenshot: $E2E_OUTPUT/$1.png"
 }
 
+# One end-to-end test at a time on this machine, whatever its build tree:
+# they all need port 80.
+exec 8>/tmp/carvelo-e2e.lock
+flock -w 900 8 || fatal "another end-to-end test holds port 80"
 prepare_prefix
 start_display

@@ -37,7 +37,7 @@ no_update() {  # no_update DESCRIPTION EXPECTED_REQUESTS
   wait_for_cleanup
   check "$1: the program stays as it was, nothing else remains" "carvelo.exe: 0.1.3" "$(beside)"
   check "$1: the requests" "$2" "$(requests)"
-  output=$(driver window dialogs about close)
+  drive window dialogs about close
   check "$1: no message, the program runs on" "window: carvelo
 dialogs: 0
 about: carvelo 0.1.3\n\n만든 사람: ovra 플레이어 팀
@@ -54,7 +54,7 @@ case ${1:?case} in
     cp "$CARVELO_NEXT_EXE" "$work/builds/0.1.3"
     start_server
     start_carvelo "$exe"
-    output=$(driver window message-box)
+    drive window message-box
     check "the update message box" "window: carvelo
 caption: 업데이트 성공
 text: 프로그램을 업데이트했습니다. 지금 재시작합니다.
@@ -62,7 +62,7 @@ button: OK" "$output"
     check "while it shows, the new build is in place and the previous one beside it" \
       "carvelo.exe: 0.1.4
 carvelo.exe.old: 0.1.3" "$(beside)"
-    output=$(driver window confirm exited window about)
+    drive window confirm exited window about
     check "confirming it ends this process and starts the new build" "window: carvelo
 exited
 window: carvelo
@@ -75,7 +75,7 @@ about: carvelo 0.1.4\n\n만든 사람: ovra 플레이어 팀" "$output"
       "$update_request/0.1.3
 $update_request/0.1.4" "$(requests)"
     check "only the new build remains" "carvelo.exe: 0.1.4" "$(beside)"
-    driver window close >/dev/null
+    drive window close
     ;;
 
   blocked)
@@ -86,14 +86,14 @@ $update_request/0.1.4" "$(requests)"
     wait_until 60 cmp -s "$exe.new" "$CARVELO_NEXT_EXE" || fatal "the new build was not downloaded"
     # The swap follows the download at once; by the time the driver has
     # started, a swap that was not blocked would have moved the files.
-    output=$(driver window dialogs about)
+    drive window dialogs about
     check "a leftover previous build blocks the update: no message" "window: carvelo
 dialogs: 0
 about: carvelo 0.1.3\n\n만든 사람: ovra 플레이어 팀" "$output"
     check "the download stays under .new, the rest as it was" "carvelo.exe: 0.1.3
 carvelo.exe.new: 0.1.4
 carvelo.exe.old: previous build" "$(beside)"
-    driver window close >/dev/null
+    drive window close
     ;;
 
   invalid)

@@ -9,7 +9,8 @@ start_carvelo "$CARVELO_EXE"
 
 # A list box without LBS_NOINTEGRALHEIGHT shrinks to whole lines, so its
 # height depends on the font: any height that shows whole lines is fine.
-output=$(driver window controls | sed -E 's/^(control ListBox id 2 style 50[8a]00001 at 10,100 size 200x)1[01][0-9]$/\1<whole lines>/')
+drive window controls
+output=$(sed -E 's/^(control ListBox id 2 style 50[8a]00001 at 10,100 size 200x)1[01][0-9]$/\1<whole lines>/' <<<"$output")
 check "the window class and the controls in creation order" \
   'window: carvelo
 class carvelo style 00000003
@@ -19,7 +20,7 @@ control ListBox id 2 style 50800001 at 10,100 size 200x<whole lines>
 control Static id 0 style 50000000 at 10,220 size 200x15 text "더블클릭하면 가사가 열립니다."
 path list: class ListBox, visible no, child no' "$output"
 
-output=$(driver window frame)
+drive window frame
 check "a fixed frame of 230 x 280 that can be minimised only" \
   "window: carvelo
 outer size: 230x280
@@ -29,7 +30,7 @@ minimize box: yes
 frame edges resize: no
 after a caption double-click: 230x280, not maximised" "$output"
 
-output=$(driver resources "$(windows_path "$CARVELO_EXE")")
+drive resources "$(windows_path "$CARVELO_EXE")"
 check "the program file has its icon and version 0.1.3" \
   "icon group ID_PROGRAM_ICON: 1 image(s)
 icon image: 48x48, 32 bits per pixel
@@ -37,13 +38,13 @@ file version numbers: 0.1.3.0
 FileVersion: 0.1.3
 ProductVersion: 0.1.3
 ProductName: ovra player carvelo" "$output"
-output=$(driver resources "$(windows_path "$CARVELO_NEXT_EXE")")
+drive resources "$(windows_path "$CARVELO_NEXT_EXE")"
 check "a build under another version text shows that version" \
   "file version numbers: 0.1.4.0
 FileVersion: 0.1.4
 ProductVersion: 0.1.4" "$(echo "$output" | grep -i version)"
 check "and asks for updates under it" "/ovra-player/carvelo/update/carvelo/0.1.3" "$(requests)"
 
-output=$(driver window close)
+drive window close
 check "closing the window ends the program" "window: carvelo
 exited" "$output"
