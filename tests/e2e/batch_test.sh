@@ -28,8 +28,11 @@ check "the lyrics are stored with CR LF line ends" \
 # A cancelled dialog changes nothing.
 drive window lists
 before=$output
-drive window click cancel done lists
-check "a cancelled dialog leaves both lists as they were" "$before" "$output"
+drive window click filters cancel done lists
+check "the dialog offers MP3 files first, then all files" "file type: MP3 파일 (*.mp3)
+file type: 모든 파일 (*.*)
+chosen file type: 0" "$(grep 'file type' <<<"$output")"
+check "a cancelled dialog leaves both lists as they were" "$before" "$(grep -v 'file type' <<<"$output")"
 
 # Three files chosen together, in the order typed.
 rm "$music/$spring.lrc"

@@ -19,6 +19,7 @@
 //   button             print whether the download button is enabled
 //   choose DIR NAMES   in the file-open dialog, go to folder DIR (unless it is
 //                      empty), then confirm NAMES as typed into the file name box
+//   filters            print the file types the file-open dialog offers
 //   cancel             cancel the file-open dialog
 //   dialogs            print how many dialogs the main window owns
 //   done               wait until the batch is over (the button is enabled again)
@@ -56,6 +57,7 @@ constexpr UINT message_timeout_ms = 20000;
 constexpr int download_button_id = 1;
 constexpr int result_list_id = 2;
 constexpr int file_name_box_id = 0x47C;
+constexpr int file_type_box_id = 0x470;
 
 // --- Output and failure ------------------------------------------------------
 
@@ -342,6 +344,17 @@ void choose(Session &session, const std::wstring &folder, const std::wstring &na
   wait_for([&] { return !IsWindow(dialog); }, appear_timeout_ms, L"the dialog to close");
 }
 
+void print_filters(Session &session) {
+  HWND types = GetDlgItem(session.file_dialog(), file_type_box_id);
+  LRESULT count = send(types, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    std::wstring text(send(types, CB_GETLBTEXTLEN, i, 0) + 1, L'\0');
+    text.resize(send(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data())));
+    print(L"file type: " + text);
+  }
+  print(L"chosen file type: " + std::to_wstring(send(types, CB_GETCURSEL, 0, 0)));
+}
+
 void cancel(Session &session) {
   HWND dialog = session.file_dialog();
   send(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
@@ -494,6 +507,7 @@ const Step steps[] = {
     {L"click", 0, [](Session &s, const auto &) { click_button(s); }},
     {L"button", 0, [](Session &s, const auto &) { print_button(s); }},
     {L"choose", 2, [](Session &s, const auto &a) { choose(s, a[0], a[1]); }},
+    {L"filters", 0, [](Session &s, const auto &) { print_filters(s); }},
     {L"cancel", 0, [](Session &s, const auto &) { cancel(s); }},
     {L"dialogs", 0, [](Session &s, const auto &) { print_dialogs(s); }},
     {L"done", 0, [](Session &s, const auto &) { wait_until_done(s); }},
