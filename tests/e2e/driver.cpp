@@ -237,8 +237,10 @@ void find_window(Session &session) {
       [&] {
         for (HWND window : top_level_windows())
           if (class_of(window) == L"carvelo" && IsWindowVisible(window) &&
-              !session.ended_processes.count(process_of(window)))
-            return (session.main_window = window) != nullptr;
+              !session.ended_processes.count(process_of(window))) {
+            session.main_window = window;
+            return true;
+          }
         return false;
       },
       appear_timeout_ms, L"the carvelo window");
@@ -246,7 +248,9 @@ void find_window(Session &session) {
 }
 
 void print_about(Session &session) {
-  print(L"about: " + text_of(children_of(session.main()).at(0)));
+  std::vector<HWND> controls = children_of(session.main());
+  if (controls.empty()) fail(L"the main window has no controls");
+  print(L"about: " + text_of(controls[0]));  // the first control created
 }
 
 void print_control(HWND control, HWND parent) {
