@@ -79,10 +79,15 @@ HFONT create_program_font() {
                      L"굴림");
 }
 
+// Where a control stands in its parent's client area.
+struct Placement {
+  int x, y, width, height;
+};
+
 HWND create_control(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style,
-                    RECT place, int id, bool with_font) {
-  HWND control = CreateWindowExW(0, class_name, text, style, place.left, place.top, place.right,
-                                 place.bottom, parent, reinterpret_cast<HMENU>(INT_PTR{id}),
+                    Placement place, int id, bool with_font) {
+  HWND control = CreateWindowExW(0, class_name, text, style, place.x, place.y, place.width,
+                                 place.height, parent, reinterpret_cast<HMENU>(INT_PTR{id}),
                                  handles.instance, nullptr);
   if (with_font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(handles.font), TRUE);
   return control;
