@@ -5,20 +5,14 @@
 #ifndef TOLMEK_DB_TESTS_FAILING_MALLOC_H
 #define TOLMEK_DB_TESTS_FAILING_MALLOC_H
 
-// From now, the allocation number `which` (1 for the next one) returns null;
-// every other allocation succeeds. 0 makes none fail.
-void fail_allocation(long which);
+// From now every allocation is counted and stays live until it is freed;
+// allocation number `failing` (1 for the next one) returns null, 0 for none.
+void start_counting(long failing = 0);
 
-// Whether the allocation chosen with fail_allocation has failed since.
-bool allocation_failed();
+// Stops counting and failing; returns whether the failing allocation came.
+bool stop_counting();
 
-// Counting starts anew: every block allocated from now until
-// stop_counting_blocks is counted, and stays live until it is freed.
-void start_counting_blocks();
-void stop_counting_blocks();
+// Counted blocks not freed yet.
 long live_blocks();
-
-// Allocations counted since start_counting_blocks, freed or not.
-long allocations_counted();
 
 #endif
