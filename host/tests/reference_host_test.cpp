@@ -1,4 +1,5 @@
-// The reference host: what the device libraries rely on it for.
+// The reference host: what the device libraries rely on it for. The list
+// of services it must export is compiled in as TOLMEK_SERVICES_LIST.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,8 +13,6 @@
 
 namespace {
 
-const char *services_list_path;
-
 TEST(FileGetExt, TakesTheExtensionOfTheLastComponentOnly) {
     struct Case {
         const char *name, *ext;
@@ -22,17 +21,12 @@ TEST(FileGetExt, TakesTheExtensionOfTheLastComponentOnly) {
         {"/my.music/track", ""},     {"/music/.hidden", ""}, {"noext", ""},
         {"trailing.", "."},          {"", ""},
     };
-    for (const Case &c : cases) {
-        const char *ext = file_get_ext(c.name);
-        ASSERT_NE(ext, nullptr) << c.name;
-        EXPECT_STREQ(ext, c.ext) << c.name;
-    }
+    for (const Case &c : cases) EXPECT_STREQ(file_get_ext(c.name), c.ext) << c.name;
 }
 
-std::vector<uint32_t> decode(const std::string &bytes) {
+std::vector<uint32_t> decode(const char *bytes) {
     // An exact-size copy, so reading past the terminator is caught.
-    char *text = static_cast<char *>(malloc(bytes.size() + 1));
-    memcpy(text, bytes.c_str(), bytes.size() + 1);
+    char *text = strdup(bytes);
     uint32_t *points = utf8_decode(text);
     free(text);
     std::vector<uint32_t> result;
@@ -41,27 +35,25 @@ std::vector<uint32_t> decode(const std::string &bytes) {
     return result;
 }
 
-constexpr uint32_t bad = 0xFFFD;
-
-TEST(Utf8Decode, DecodesEveryLength) {
-    EXPECT_EQ(decode("A\xC3\xA9\xED\x95\x9C\xF0\x9F\x8E\xB5"),
-              (std::vector<uint32_t>{0x41, 0xE9, 0xD55C, 0x1F3B5}));
-    EXPECT_EQ(decode(""), std::vector<uint32_t>{});
-}
-
-TEST(Utf8Decode, ReplacesEachIllFormedSubpart) {
-    EXPECT_EQ(decode("\xC0\xAF"), (std::vector<uint32_t>{bad, bad})) << "overlong";
-    EXPECT_EQ(decode("\xE0\x80\x80"), (std::vector<uint32_t>{bad, bad, bad})) << "overlong";
-    EXPECT_EQ(decode("\xED\xA0\x80"), (std::vector<uint32_t>{bad, bad, bad})) << "surrogate";
-    EXPECT_EQ(decode("\xF4\x90\x80\x80"), (std::vector<uint32_t>{bad, bad, bad, bad}))
-        << "past U+10FFFF";
-    EXPECT_EQ(decode("\xE2\x82x"), (std::vector<uint32_t>{bad, 'x'})) << "cut short";
-    EXPECT_EQ(decode("\x80" "a\xFF"), (std::vector<uint32_t>{bad, 'a', bad}));
-}
-
-TEST(Utf8Decode, StopsAtTheTerminatorInsideASequence) {
-    EXPECT_EQ(decode("a\xF0\x9F"), (std::vector<uint32_t>{'a', bad}));
-    EXPECT_EQ(decode("\xE2"), (std::vector<uint32_t>{bad}));
+TEST(Utf8Decode, DecodesEveryLengthAndReplacesEachIllFormedSubpart) {
+    constexpr uint32_t bad = 0xFFFD;
+    struct Case {
+        const char *text;
+        std::vector<uint32_t> code_points;
+    } cases[] = {
+        {"A\xC3\xA9\xED\x95\x9C\xF0\x9F\x8E\xB5", {0x41, 0xE9, 0xD55C, 0x1F3B5}},
+        {"", {}},
+        {"\xC0\xAF", {bad, bad}},                   // overlong
+        {"\xE0\x80\x80", {bad, bad, bad}},          // overlong
+        {"\xED\xA0\x80", {bad, bad, bad}},          // surrogate
+        {"\xF4\x90\x80\x80", {bad, bad, bad, bad}}, // past U+10FFFF
+        {"\xE2\x82x", {bad, 'x'}},                  // cut short
+        {"\x80" "a\xFF", {bad, 'a', bad}},
+        {"a\xF0\x9F", {'a', bad}}, // the terminator inside a sequence
+        {"\xE2", {bad}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(decode(c.text), c.code_points) << testing::PrintToString(c.text);
 }
 
 TEST(LinkedList, KeepsItemsInTheOrderAdded) {
@@ -85,8 +77,6 @@ TEST(LinkedList, KeepsItemsInTheOrderAdded) {
 
 TEST(Sound, LogsAnnouncementsAndRefusesOnRequest) {
     reference_sound_reset(22050, 1);
-    EXPECT_EQ(sound_rate, 22050);
-    EXPECT_EQ(sound_chans, 1);
     reference_sound_refuse(SOUND_RATE);
     EXPECT_EQ(sound_set_format(16), 0);
     EXPECT_EQ(sound_set_channels(2), 0);
@@ -94,9 +84,6 @@ TEST(Sound, LogsAnnouncementsAndRefusesOnRequest) {
     EXPECT_STREQ(reference_sound_log(), "format 16, channels 2, rate 44100");
     EXPECT_EQ(reference_sound_accepted(SOUND_CHANNELS), 2);
     EXPECT_EQ(reference_sound_accepted(SOUND_RATE), 0);
-    reference_sound_reset(44100, 2);
-    EXPECT_STREQ(reference_sound_log(), "");
-    EXPECT_EQ(sound_set_rate(48000), 0);
 }
 
 TEST(Sound, CutsALongLogWithoutOverrunning) {
@@ -106,8 +93,8 @@ TEST(Sound, CutsALongLogWithoutOverrunning) {
 }
 
 TEST(Exports, EveryServiceIsVisibleToLoadedLibraries) {
-    std::ifstream list(services_list_path);
-    ASSERT_TRUE(list) << services_list_path;
+    std::ifstream list(TOLMEK_SERVICES_LIST);
+    ASSERT_TRUE(list) << TOLMEK_SERVICES_LIST;
     int names = 0;
     for (std::string name; std::getline(list, name);) {
         if (name.empty()) continue;
@@ -118,13 +105,3 @@ TEST(Exports, EveryServiceIsVisibleToLoadedLibraries) {
 }
 
 } // namespace
-
-int main(int argc, char **argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s SERVICES_LIST\n", argv[0]);
-        return 2;
-    }
-    services_list_path = argv[1];
-    return RUN_ALL_TESTS();
-}
