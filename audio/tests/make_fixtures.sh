@@ -24,7 +24,6 @@ tone() {
 
 tone stereo_44100 44100 2 2.0 -b 128
 tone mono_22050 22050 1 1.5 -b 64
-tone stereo_48000 48000 2 1.0 -b 160
 tone stereo_32000 32000 2 1.0 -b 96
 tone mono_8000 8000 1 1.0 -b 16
 tone short_mono_16000 16000 1 0.3 -b 32

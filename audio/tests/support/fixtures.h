@@ -1,34 +1,65 @@
-// Media fixtures of the audio tests: the generated MP3 files and scratch
-// files built from them.
+// What the audio tests share: the generated MP3 fixtures, scratch files
+// built from them, streams that close themselves and a descriptor count.
 #ifndef TOLMEK_AUDIO_TESTS_FIXTURES_H
 #define TOLMEK_AUDIO_TESTS_FIXTURES_H
 
+#include <dirent.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
-#include <vector>
+
+#include "tolmek_audio.h"
 
 namespace audio_test {
 
 // The path of a generated fixture, e.g. fixture("stereo_44100.mp3"). The
 // directory comes from TOLMEK_AUDIO_FIXTURES, set by the test registration.
-std::string fixture(const std::string &name);
+inline std::string fixture(const std::string &name) {
+    const char *dir = getenv("TOLMEK_AUDIO_FIXTURES");
+    return std::string(dir ? dir : "fixtures") + "/" + name;
+}
 
-std::string read_file(const std::string &path);
-void write_file(const std::string &path, const std::string &bytes);
+inline std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) abort();
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
-// A directory of its own for one test's files, removed with its contents.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-    // Writes bytes into a file of that name here and returns its path.
-    std::string file(const std::string &name, const std::string &bytes);
+inline void write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+    if (!out) abort();
+}
 
-private:
-    std::string path_;
-    std::vector<std::string> files_;
+// Writes bytes into a file of that name beside the fixtures and returns its
+// path. Names must differ between test programs, which may run at once.
+inline std::string scratch_file(const std::string &name, const std::string &bytes) {
+    std::string path = fixture("scratch_" + name);
+    write_file(path, bytes);
+    return path;
+}
+
+// Open file descriptors of this process.
+inline int open_descriptors() {
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir) return -1;
+    int count = 0;
+    while (dirent *entry = readdir(dir))
+        if (entry->d_name[0] != '.') count++;
+    closedir(dir);
+    return count - 1; // the directory stream's own descriptor
+}
+
+struct StreamCloser {
+    void operator()(audio_stream *stream) const { decoder_mp3.close(stream); }
 };
+// An MP3 stream closed at the end of its scope; null when the open failed.
+using Stream = std::unique_ptr<audio_stream, StreamCloser>;
+
+inline Stream open_mp3(const std::string &path) { return Stream(decoder_mp3.open(path.c_str())); }
 
 } // namespace audio_test
 

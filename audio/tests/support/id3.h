@@ -3,6 +3,7 @@
 #define TOLMEK_AUDIO_TESTS_ID3_H
 
 #include <stdint.h>
+#include <stdlib.h>
 
 #include <string>
 #include <string_view>
@@ -11,26 +12,56 @@
 namespace audio_test::id3 {
 
 // ID3v2 text encoding bytes.
-constexpr uint8_t latin1 = 0, utf16_bom = 1, utf16be = 2, utf8 = 3;
+constexpr uint8_t latin1 = 0, utf16_bom = 1, utf8 = 3;
 
 struct Frame {
     std::string id;   // four characters, "TIT2"
     std::string data; // the frame body as stored
 };
 
-// A text frame body: the encoding byte, then the bytes as given.
-Frame text(std::string id, uint8_t encoding, std::string_view bytes);
+// A text frame: the encoding byte, then the bytes as given.
+inline Frame text(std::string id, uint8_t encoding, std::string_view bytes) {
+    return {std::move(id), std::string(1, (char)encoding) + std::string(bytes)};
+}
 
-// A comment frame body: encoding, language, description and its
-// terminator (two NULs in UTF-16), then the text.
-Frame comment(uint8_t encoding, std::string_view description, std::string_view text);
+// A comment frame in ISO-8859-1 with an empty description.
+inline Frame comment(std::string_view text) {
+    return {"COMM", std::string("\0eng\0", 5) + std::string(text)};
+}
 
 // UTF-16 little-endian with its byte order mark, from UTF-16 code units.
-std::string utf16_with_bom(std::u16string_view text);
+inline std::string utf16_with_bom(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += (char)(unit & 0xFF);
+        bytes += (char)(unit >> 8);
+    }
+    return bytes;
+}
+
+// value as four big-endian bytes of bits_per_byte bits each.
+inline std::string big_endian(uint32_t value, int bits_per_byte) {
+    std::string bytes(4, '\0');
+    for (int i = 3; i >= 0; --i) {
+        bytes[i] = (char)(value & ((1u << bits_per_byte) - 1));
+        value >>= bits_per_byte;
+    }
+    return bytes;
+}
 
 // A whole ID3v2 tag of version 3 or 4 (frame sizes are plain 32-bit
 // numbers in version 3 and syncsafe in version 4).
-std::string v2_tag(int version, const std::vector<Frame> &frames);
+inline std::string v2_tag(int version, const std::vector<Frame> &frames) {
+    std::string body;
+    for (const Frame &frame : frames) {
+        body += frame.id;
+        body += big_endian((uint32_t)frame.data.size(), version == 4 ? 7 : 8);
+        body += std::string(2, '\0'); // flags
+        body += frame.data;
+    }
+    return std::string("ID3") + (char)version + '\0' + '\0' +
+           big_endian((uint32_t)body.size(), 7) + body;
+}
 
 struct V1Fields {
     std::string title = {}, artist = {}, album = {}; // up to 30 bytes each
@@ -39,8 +70,18 @@ struct V1Fields {
     uint8_t genre = 255;
 };
 
-// A 128-byte ID3v1 tag; each field is padded with NULs to its width.
-std::string v1_tag(const V1Fields &fields);
+// field padded with NULs to its width.
+inline std::string padded(const std::string &field, size_t width) {
+    if (field.size() > width) abort();
+    return field + std::string(width - field.size(), '\0');
+}
+
+// A 128-byte ID3v1 tag.
+inline std::string v1_tag(const V1Fields &fields) {
+    return "TAG" + padded(fields.title, 30) + padded(fields.artist, 30) +
+           padded(fields.album, 30) + padded(fields.year, 4) + padded(fields.comment, 30) +
+           (char)fields.genre;
+}
 
 } // namespace audio_test::id3
 
