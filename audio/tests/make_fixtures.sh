@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Generates the MP3 fixtures of the audio tests into DIR: tones made with
 # sox and encoded with lame at several rates and channel counts, and one
-# file with an ID3v2.3 tag written byte by byte for the command-line tests.
+# file with an ID3v2.3 tag written byte by byte.
 # Usage: make_fixtures.sh DIR
 set -euo pipefail
 
@@ -41,27 +41,15 @@ tone long_stereo_44100 44100 2 30.0 -b 192
 
 # An ID3v2.3 tag by hand: a title frame marked ISO-8859-1 that really holds
 # CP949 bytes, as legacy Korean taggers wrote it, an artist and a year.
-be32() { printf "\\x$(printf %02x $(($1 >> 24 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 & 255)))"; }
-syncsafe32() { printf "\\x$(printf %02x $(($1 >> 21 & 127)))\\x$(printf %02x $(($1 >> 14 & 127)))\\x$(printf %02x $(($1 >> 7 & 127)))\\x$(printf %02x $(($1 & 127)))"; }
-# frame ID DATA_FILE: a frame with a plain 32-bit size (ID3v2.3)
-frame() {
-  local size
-  size=$(stat -c %s "$2")
-  printf '%s' "$1"
-  be32 "$size"
-  printf '\x00\x00'
-  cat "$2"
-}
-printf '\x00' >"$work/title"
-printf '한글 노래' | iconv -f UTF-8 -t CP949 >>"$work/title"
-printf '\x00Tolmek Ensemble' >"$work/artist"
-printf '\x002024' >"$work/year"
-{ frame TIT2 "$work/title"; frame TPE1 "$work/artist"; frame TYER "$work/year"; } >"$work/frames"
+# Every size stays below 128, so the last byte of a size field holds it.
+export LC_ALL=C # lengths in bytes
+# frame ID TEXT: a text frame in ISO-8859-1
+frame() { printf "%s\\0\\0\\0\\x$(printf %02x $((${#2} + 1)))\\0\\0\\0%s" "$1" "$2"; }
+title=$(printf '한글 노래' | iconv -f UTF-8 -t CP949)
+{ frame TIT2 "$title"; frame TPE1 'Tolmek Ensemble'; frame TYER 2024; } >"$work/frames"
 {
-  printf 'ID3\x03\x00\x00'
-  syncsafe32 "$(stat -c %s "$work/frames")"
-  cat "$work/frames"
-  cat "$dir/short_mono_16000.mp3"
+  printf "ID3\\3\\0\\0\\0\\0\\0\\x$(printf %02x "$(stat -c %s "$work/frames")")"
+  cat "$work/frames" "$dir/short_mono_16000.mp3"
 } >"$dir/tagged_cp949.mp3"
 
 printf 'This is not MPEG audio at all.\n%.0s' {1..400} >"$dir/not_audio.mp3"
