@@ -1,9 +1,8 @@
-// Throughput of the lyrics core: MD5, the fingerprint of a file (whose work
-// is bounded by its block limit), and a 10 MB download over loopback.
+// Throughput of the lyrics core: the fingerprint of a file (whose work is
+// bounded by its block limit) and a 10 MB download over loopback.
 #include "fingerprint.h"
 #include "http_client.h"
 #include "loopback_server.h"
-#include "md5.h"
 #include "test_files.h"
 
 #include <benchmark/benchmark.h>
@@ -14,20 +13,6 @@ namespace {
 
 constexpr long hashed_bytes = 160 * 1024;
 constexpr std::size_t body_size = 10 * 1024 * 1024;
-
-void Md5(benchmark::State &state) {
-  std::string input(1 << 20, 'm');
-  for (auto _ : state) {
-    Md5Context context;
-    md5_init(&context);
-    md5_update(&context, input.data(), static_cast<long>(input.size()));
-    unsigned char digest[16];
-    md5_final(&context, digest);
-    benchmark::DoNotOptimize(digest);
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<long>(input.size()));
-}
-BENCHMARK(Md5);
 
 // A 4 MB file behind a 4 KB tag: the fingerprint reads 160 KB of it.
 void FingerprintFile(benchmark::State &state) {

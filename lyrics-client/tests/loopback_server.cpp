@@ -21,6 +21,7 @@ using socket_length = socklen_t;
 namespace {
 
 constexpr int poll_ms = 10;  // how often the accept loop looks for the stop flag
+constexpr int pause_between_segments_ms = 15;
 
 [[noreturn]] void fail(const char *what) {
   std::fprintf(stderr, "loopback server: %s\n", what);
@@ -36,10 +37,8 @@ bool readable_within(std::uintptr_t socket, int timeout_ms) {
 }
 
 void send_all(socket_handle socket, const std::string &bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 20));
-    int count = socket_send(socket, bytes.data() + sent, chunk);
+  for (std::size_t sent = 0; sent < bytes.size();) {
+    int count = socket_send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
     if (count <= 0) return;  // the client has gone; its result tells the test
     sent += static_cast<std::size_t>(count);
   }
@@ -47,11 +46,7 @@ void send_all(socket_handle socket, const std::string &bytes) {
 
 }  // namespace
 
-ScriptedAnswer answer_in_one(std::string bytes) {
-  ScriptedAnswer answer;
-  answer.segments.push_back(std::move(bytes));
-  return answer;
-}
+ScriptedAnswer answer_in_one(const std::string &bytes) { return answer_cut_at(bytes, {}); }
 
 ScriptedAnswer answer_cut_at(const std::string &bytes, const std::vector<std::size_t> &cuts) {
   ScriptedAnswer answer;
@@ -132,7 +127,7 @@ void LoopbackServer::answer(std::uintptr_t handle) {
   }
   ScriptedAnswer script = respond_(request);
   for (std::size_t i = 0; i < script.segments.size(); ++i) {
-    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(script.pause_ms));
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause_between_segments_ms));
     send_all(connection, script.segments[i]);
   }
   // Silent: hold the connection until the client gives up and closes it.

@@ -12,13 +12,12 @@
 #include <vector>
 
 struct ScriptedAnswer {
-  std::vector<std::string> segments;  // sent in order, each with its own send
-  int pause_ms = 15;                  // between two segments
+  std::vector<std::string> segments;  // sent in order, each with its own send, 15 ms apart
   bool fall_silent = false;           // afterwards keep the connection open, send nothing
 };
 
 // The whole answer in one segment.
-ScriptedAnswer answer_in_one(std::string bytes);
+ScriptedAnswer answer_in_one(const std::string &bytes);
 // The answer cut before each of the given offsets.
 ScriptedAnswer answer_cut_at(const std::string &bytes, const std::vector<std::size_t> &cuts);
 
