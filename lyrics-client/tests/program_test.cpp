@@ -1,8 +1,10 @@
-// The Windows program's own logic below its window: turning a file-open
-// dialog's selection into jobs, and the paths of an update.
-#include "fetch_job.h"
+// The Windows program's own logic below its window, where the end-to-end
+// tests cannot reach: selections with paths that do not fit, a folder that
+// ends in a backslash, a Notepad command too long, update paths too long,
+// and a swap whose second move fails.
 #include "loopback_server.h"
 #include "main_window.h"
+#include "recording_lists.h"
 #include "self_update.h"
 #include "test_files.h"
 
@@ -14,17 +16,6 @@
 extern const char PROGRAM_VERSION[] = "0.0.0-test";
 
 namespace {
-
-struct RecordedLists final : ResultLists {
-  int add_result_line(const wchar_t *line) override {
-    lines.emplace_back(line);
-    return static_cast<int>(lines.size()) - 1;
-  }
-  void select_result_line(int index) override { selected = index; }
-  void add_path_entry(const wchar_t *path) override { paths.emplace_back(path); }
-  std::vector<std::wstring> lines, paths;
-  int selected = -1;
-};
 
 // A dialog answer: the strings, each with its terminator, then an empty one.
 std::wstring selection(const std::vector<std::wstring> &strings) {
@@ -51,35 +42,16 @@ class BatchSelection : public ::testing::Test {
 
   TemporaryDirectory directory_;
   LoopbackServer server_;
-  RecordedLists lists_;
+  RecordingLists lists_;
   int songs_ = 0;
 };
 
-TEST_F(BatchSelection, JoinsFolderAndNamesInDialogOrder) {
-  std::wstring folder = song(L"가요", L"봄.mp3");
-  song(L"가요", L"a b.mp3");
-  run({folder, L"봄.mp3", L"없는 곡.mp3", L"a b.mp3"});
-
-  EXPECT_EQ(lists_.lines, (std::vector<std::wstring>{L"성공: 봄.mp3", L"실패: 없는 곡.mp3",
-                                                     L"성공: a b.mp3"}));
-  EXPECT_EQ(lists_.paths, (std::vector<std::wstring>{folder + L"\\봄.lrc", L"",
-                                                     folder + L"\\a b.lrc"}));
-  EXPECT_EQ(lists_.selected, 2);
-  EXPECT_EQ(read_file(folder + L"\\a b.lrc"), "[00:00.00]가사\r\n");
-}
-
-TEST_F(BatchSelection, TakesASingleStringAsTheWholePath) {
-  std::wstring folder = song(L"가요", L"봄.mp3");
-  run({folder + L"\\봄.mp3"});
-  EXPECT_EQ(lists_.lines, std::vector<std::wstring>{L"성공: 봄.mp3"});
-  EXPECT_EQ(lists_.paths, std::vector<std::wstring>{folder + L"\\봄.lrc"});
-}
-
-TEST_F(BatchSelection, PassesAFolderEndingInABackslashOnUnchanged) {
+// A folder that ends in a backslash (a drive's root) is joined as it is.
+TEST_F(BatchSelection, JoinsTheFolderWithEachNameInDialogOrder) {
   std::wstring folder = song(L"가요", L"봄.mp3") + L"\\";
-  run({folder, L"봄.mp3"});
-  EXPECT_EQ(lists_.lines, std::vector<std::wstring>{L"성공: 봄.mp3"});
-  EXPECT_EQ(lists_.paths, std::vector<std::wstring>{folder + L"\\봄.lrc"});
+  run({folder, L"없는 곡.mp3", L"봄.mp3"});
+  EXPECT_EQ(lists_.lines, (std::vector<std::wstring>{L"실패: 없는 곡.mp3", L"성공: 봄.mp3"}));
+  EXPECT_EQ(lists_.paths, (std::vector<std::wstring>{L"", folder + L"\\봄.lrc"}));
 }
 
 TEST_F(BatchSelection, ReportsPathsThatDoNotFitAndGoesOn) {
@@ -93,15 +65,11 @@ TEST_F(BatchSelection, ReportsPathsThatDoNotFitAndGoesOn) {
   ASSERT_EQ(folder.size() + 1 + name.size(), 259u);
 
   run({folder, L"곡2.mp3", name, L"곡2.mp3"});
-  EXPECT_EQ(lists_.lines, (std::vector<std::wstring>{L"실패: 곡2.mp3", L"성공: 곡.mp3",
-                                                     L"실패: 곡2.mp3"}));
-  EXPECT_EQ(lists_.paths, (std::vector<std::wstring>{L"", folder + L"\\곡.lrc", L""}));
-  EXPECT_EQ(server_.requests().size(), 1u);
-
   run({folder + L"\\곡2.mp3"});  // one full path, too long
-  EXPECT_EQ(lists_.lines.back(), L"실패: 곡2.mp3");
-  EXPECT_EQ(lists_.paths.back(), L"");
-  EXPECT_EQ(lists_.lines.size(), lists_.paths.size());
+  EXPECT_EQ(lists_.lines, (std::vector<std::wstring>{L"실패: 곡2.mp3", L"성공: 곡.mp3",
+                                                     L"실패: 곡2.mp3", L"실패: 곡2.mp3"}));
+  EXPECT_EQ(lists_.paths, (std::vector<std::wstring>{L"", folder + L"\\곡.lrc", L"", L""}));
+  EXPECT_EQ(server_.requests().size(), 1u);
 }
 
 TEST(NotepadCommand, QuotesThePathOrStartsNothing) {
@@ -114,54 +82,23 @@ TEST(NotepadCommand, QuotesThePathOrStartsNothing) {
   EXPECT_FALSE(make_notepad_command((longest + L"x").c_str(), command, path_capacity));
 }
 
-TEST(UpdatePaths, AppendsNewAndOldToTheExecutablePath) {
-  UpdatePaths paths;
-  ASSERT_TRUE(make_update_paths(L"C:\\tools\\app.exe", paths));
-  EXPECT_STREQ(paths.executable, L"C:\\tools\\app.exe");
-  EXPECT_STREQ(paths.new_build, L"C:\\tools\\app.exe.new");
-  EXPECT_STREQ(paths.old_build, L"C:\\tools\\app.exe.old");
-}
-
-TEST(UpdatePaths, RefusesAnExecutablePathWithNoRoomForTheSuffix) {
+TEST(UpdatePaths, RefuseAnExecutablePathWithNoRoomForTheSuffix) {
   UpdatePaths paths;
   std::wstring longest = L"C:\\" + std::wstring(248, L'p') + L".exe";  // 255 characters
   ASSERT_TRUE(make_update_paths(longest.c_str(), paths));
+  EXPECT_EQ(std::wstring(paths.new_build), longest + L".new");
   EXPECT_EQ(std::wstring(paths.old_build), longest + L".old");
   EXPECT_FALSE(make_update_paths((longest + L"x").c_str(), paths));
 }
 
-class BuildSwap : public ::testing::Test {
- protected:
-  BuildSwap() { make_update_paths((directory_ / L"app.exe").c_str(), paths_); }
-  std::string listing() const { return directory_.listing(); }
-  TemporaryDirectory directory_;
-  UpdatePaths paths_;
-};
-
-TEST_F(BuildSwap, PutsTheNewBuildInPlaceAndKeepsTheRunningOneAside) {
-  write_file(paths_.executable, "running");
-  write_file(paths_.new_build, "new");
-  EXPECT_TRUE(swap_in_new_build(paths_));
-  EXPECT_EQ(read_file(paths_.executable), "new");
-  EXPECT_EQ(read_file(paths_.old_build), "running");
-  EXPECT_EQ(listing(), "app.exe app.exe.old");
-}
-
-TEST_F(BuildSwap, ALeftoverPreviousBuildBlocksTheSwap) {
-  write_file(paths_.executable, "running");
-  write_file(paths_.new_build, "new");
-  write_file(paths_.old_build, "previous");
-  EXPECT_FALSE(swap_in_new_build(paths_));
-  EXPECT_EQ(read_file(paths_.executable), "running");
-  EXPECT_EQ(read_file(paths_.new_build), "new");
-  EXPECT_EQ(read_file(paths_.old_build), "previous");
-}
-
-TEST_F(BuildSwap, PutsTheRunningBuildBackWhenTheNewOneCannotMove) {
-  write_file(paths_.executable, "running");  // and no new build to move
-  EXPECT_FALSE(swap_in_new_build(paths_));
-  EXPECT_EQ(read_file(paths_.executable), "running");
-  EXPECT_EQ(listing(), "app.exe");
+TEST(BuildSwap, PutsTheRunningBuildBackWhenTheNewOneCannotMove) {
+  TemporaryDirectory directory;
+  UpdatePaths paths;
+  ASSERT_TRUE(make_update_paths((directory / L"app.exe").c_str(), paths));
+  write_file(paths.executable, "running");  // and no new build to move
+  EXPECT_FALSE(swap_in_new_build(paths));
+  EXPECT_EQ(read_file(paths.executable), "running");
+  EXPECT_EQ(directory.listing(), "app.exe");
 }
 
 }  // namespace
