@@ -7,12 +7,11 @@
 # A test calls `drive STEP...` and compares $output with `check`; `fatal`
 # ends it at once.
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
-for variable in CARVELO_EXE CARVELO_NEXT_EXE CARVELO_DRIVER LYRICS_SERVER SAMPLE_MUSIC WINE_RUN \
-                E2E_PREFIX E2E_OUTPUT; do
-  [ -n "${!variable:-}" ] || { echo "FAILED: $variable is not set"; exit 1; }
-done
-[ -x "$LYRICS_SERVER" ] || { echo "FAILED: no lyrics server at $LYRICS_SERVER"; exit 1; }
+: "${CARVELO_EXE:?}" "${CARVELO_NEXT_EXE:?}" "${CARVELO_DRIVER:?}" "${SAMPLE_MUSIC:?}" \
+  "${WINE_RUN:?}" "${E2E_PREFIX:?}" "${E2E_OUTPUT:?}"
+[ -x "${LYRICS_SERVER:?}" ] || fatal "no lyrics server at $LYRICS_SERVER"
 
 # The tests own this prefix: a desktop of their own (so wine draws the
 # window frames as Windows does) on the display each test starts, and
@@ -21,7 +20,6 @@ done
 export WINEPREFIX=$E2E_PREFIX WINEDEBUG=-all LANG=C.UTF-8
 work=$(mktemp -d /tmp/carvelo-e2e.XXXXXX)
 mkdir -p "$E2E_OUTPUT"
-failures=0
 xvfb_pid='' server_pid='' carvelo_pid=''
 
 finish() {
@@ -35,40 +33,9 @@ finish() {
   fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
-  if [ "$failures" -gt 0 ]; then
-    echo "$failures check(s) FAILED"
-    exit 1
-  fi
-  echo "all checks passed"
+  checks_outcome
 }
 trap finish EXIT
-
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1"
-    echo "  expected: $(printf '%q' "$2")"
-    echo "  actual:   $(printf '%q' "$3")"
-    failures=$((failures + 1))
-  fi
-}
-
-fatal() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-  exit 1
-}
-
-# wait_until SECONDS COMMAND...: polls COMMAND until it succeeds.
-wait_until() {
-  local limit=$(($(date +%s) + $1))
-  shift
-  until "$@"; do
-    [ "$(date +%s)" -lt "$limit" ] || return 1
-    sleep 0.2
-  done
-}
 
 # The Windows path of a file of this machine (wine's Z: drive).
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
