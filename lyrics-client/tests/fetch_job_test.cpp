@@ -74,8 +74,9 @@ TEST(FetchLyrics, ReportsEveryJobWithOneLineAndOnePathEntry) {
 
   write_file(directory / "unknown.lrc", "kept");
   write_file(directory / "bad.mp3", std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
-  // Songs whose paths just fit: the lyrics path of the first fits as well,
-  // that of the second (".lrc" appended) does not.
+  // Songs whose paths just fit: the lyrics path of the first fits as well
+  // (the temporary file beside it has a longer name), that of the second
+  // (".lrc" appended) does not.
   path_string long_name(path_capacity - 1 - directory.path().native().size() - 1, PATH_TEXT('n'));
   ASSERT_LE(long_name.size(), 255u) << "temporary directory path too short for this test";
   path_string fitting_name = long_name.substr(0, long_name.size() - 4);
