@@ -88,7 +88,6 @@ TEST_F(ExecutableImage, AcceptsCompleteI386ProgramsOnly) {
       {"with bytes after the last section", plain + "trailing bytes", true},
       {"an error page", "<html><body>404 Not Found</body></html>\n", false},
       {"a bare MZ", "MZ", false},
-      {"an empty file", "", false},
       {"no PE signature", no_signature, false},
       {"headers past the end", far_headers, false},
       {"for x86-64", image({.machine = 0x8664}), false},

@@ -45,9 +45,6 @@ class Fingerprint : public ::testing::Test {
   std::string of(const std::string &bytes) {
     auto path = directory_ / ("file" + std::to_string(++files_) + ".mp3");
     write_file(path, bytes);
-    return at(path);
-  }
-  std::string at(const std::filesystem::path &path) {
     unsigned char digest[16];
     std::memset(digest, 0xEE, sizeof digest);
     int result = fingerprint_file(path.c_str(), digest);
@@ -104,11 +101,6 @@ TEST_F(Fingerprint, RefusesASizeByteWithItsTopBitSet) {
   std::string second = id3_header(0);
   second[9] = static_cast<char>(0xFF);
   EXPECT_EQ(of(id3_tag(4) + second + audio(100)), "error 2") << "in a second tag";
-}
-
-TEST_F(Fingerprint, ReportsAFileThatCannotBeOpened) {
-  EXPECT_EQ(at(directory_ / "missing.mp3"), "error 1");
-  EXPECT_EQ(at(directory_.path()), "error 1") << "a directory is not a music file";
 }
 
 }  // namespace
