@@ -79,7 +79,7 @@ TEST(FetchLyrics, ReportsEveryJobWithOneLineAndOnePathEntry) {
   // (".lrc" appended) does not.
   path_string long_name(path_capacity - 1 - directory.path().native().size() - 1, PATH_TEXT('n'));
   ASSERT_LE(long_name.size(), 255u) << "temporary directory path too short for this test";
-  path_string fitting_name = long_name.substr(0, long_name.size() - 4);
+  path_string fitting_stem = long_name.substr(0, long_name.size() - 4);
   path_string overlong_name(1100, PATH_TEXT('x'));
   const struct {
     path_string input;
@@ -93,8 +93,8 @@ TEST(FetchLyrics, ReportsEveryJobWithOneLineAndOnePathEntry) {
       {beside(PATH_TEXT("missing.mp3")), failure(PATH_TEXT("missing.mp3")), PATH_TEXT("")},
       {beside(PATH_TEXT("bad.mp3")), failure(PATH_TEXT("bad.mp3")), PATH_TEXT("")},
       {directory.path().native() + path_separator, failure(PATH_TEXT("")), PATH_TEXT("")},
-      {song(fitting_name + PATH_TEXT(".mp3"), 'f', "fits\n"), success(fitting_name + PATH_TEXT(".mp3")),
-       beside(fitting_name + PATH_TEXT(".lrc"))},
+      {song(fitting_stem + PATH_TEXT(".mp3"), 'f', "fits\n"),
+       success(fitting_stem + PATH_TEXT(".mp3")), beside(fitting_stem + PATH_TEXT(".lrc"))},
       {song(long_name, 'L'), failure(long_name), PATH_TEXT("")},
       {native("/music/") + overlong_name,
        failure(overlong_name).substr(0, result_line_capacity - 1), PATH_TEXT("")},

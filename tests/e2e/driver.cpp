@@ -229,6 +229,7 @@ struct Session {
 
 // --- Steps ---------------------------------------------------------------------
 
+// The windows of processes that ended earlier in this run do not count.
 void find_window(Session &session, const Arguments &) {
   session.main_window = wait_for_window(
       [&](HWND window) {
@@ -341,7 +342,8 @@ void print_lists(Session &session, const Arguments &) {
   for (const std::wstring &line : entries(results, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT))
     print(L"line: " + line);
   print(L"selected: " + std::to_wstring(send(results, LB_GETCURSEL, 0, 0)));
-  for (const std::wstring &entry : entries(session.path_list(), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT))
+  HWND paths = session.path_list();
+  for (const std::wstring &entry : entries(paths, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT))
     print(L"path: " + entry);
 }
 
@@ -409,25 +411,25 @@ struct Step {
 };
 
 const Step steps[] = {
-    {L"window", 0, find_window},           // wait for a carvelo window of a process not ended here
-    {L"about", 0, print_about},            // the about label's text
-    {L"controls", 0, print_controls},      // the class, the controls, the hidden path list
-    {L"frame", 0, print_frame},            // what the frame lets a user do
-    {L"geometry", 0, print_geometry},      // the outer rectangle on the screen as WxH+X+Y
-    {L"click", 0, click_button},           // click the download button, as a user does
-    {L"button", 0, print_button},          // whether the download button is enabled
-    {L"choose", 2, choose},                // DIR NAMES: in the file-open dialog
-    {L"filters", 0, print_filters},        // the file types the file-open dialog offers
-    {L"cancel", 0, cancel},                // cancel the file-open dialog
-    {L"dialogs", 0, print_dialogs},        // how many dialogs the main window owns
-    {L"done", 0, wait_until_done},         // wait until the button is enabled again
-    {L"lists", 0, print_lists},            // result lines, selection, path entries
-    {L"double-click", 1, double_click},    // N: result line N
-    {L"notepad", 1, notepad},              // NAME: the Notepad window showing NAME
+    {L"window", 0, find_window},             // wait for a carvelo window, make it current
+    {L"about", 0, print_about},              // the about label's text
+    {L"controls", 0, print_controls},        // the class, the controls, the hidden path list
+    {L"frame", 0, print_frame},              // what the frame lets a user do
+    {L"geometry", 0, print_geometry},        // the outer rectangle on the screen as WxH+X+Y
+    {L"click", 0, click_button},             // click the download button, as a user does
+    {L"button", 0, print_button},            // whether the download button is enabled
+    {L"choose", 2, choose},                  // DIR NAMES: in the file-open dialog
+    {L"filters", 0, print_filters},          // the file types the file-open dialog offers
+    {L"cancel", 0, cancel},                  // cancel the file-open dialog
+    {L"dialogs", 0, print_dialogs},          // how many dialogs the main window owns
+    {L"done", 0, wait_until_done},           // wait until the button is enabled again
+    {L"lists", 0, print_lists},              // result lines, selection, path entries
+    {L"double-click", 1, double_click},      // N: result line N
+    {L"notepad", 1, notepad},                // NAME: the Notepad window showing NAME
     {L"message-box", 0, print_message_box},  // caption, text and buttons of the update message
-    {L"confirm", 0, confirm},              // press the message box's OK button
-    {L"exited", 0, wait_until_exited},     // wait until the window's process has ended
-    {L"close", 0, close},                  // close the main window, wait for its process to end
+    {L"confirm", 0, confirm},                // press the message box's OK button
+    {L"exited", 0, wait_until_exited},       // wait until the window's process has ended
+    {L"close", 0, close},                    // close the main window, wait for its process to end
 };
 
 const Step &step_named(const std::wstring &name) {
@@ -444,7 +446,8 @@ int wmain(int argc, wchar_t **argv) {
   Arguments words(argv + 1, argv + argc);
   for (std::size_t i = 0; i < words.size();) {
     const Step &step = step_named(words[i++]);
-    if (i + step.arguments > words.size()) fail(std::wstring(L"the step ") + step.name + L" needs arguments");
+    if (i + step.arguments > words.size())
+      fail(std::wstring(L"the step ") + step.name + L" needs arguments");
     step.run(session, Arguments(words.begin() + i, words.begin() + i + step.arguments));
     i += step.arguments;
   }
