@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 
 namespace {
 
@@ -20,11 +19,6 @@ constexpr int size_of_headers_field = 60;   // in the optional header
 constexpr int section_header_size = 40;
 constexpr int most_sections = 96;
 constexpr int symbol_size = 18;
-
-struct FileCloser {
-  void operator()(std::FILE *stream) const { std::fclose(stream); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::uint32_t little_endian(const unsigned char *bytes, int count) {
   std::uint32_t value = 0;
@@ -44,7 +38,8 @@ long long file_size(std::FILE *stream) {
 }
 
 // Where the PE headers say the file ends: the furthest of the headers, the
-// raw data of every section, and the symbol table with its string table. 0 when the headers are not those of an i386 program.
+// raw data of every section, and the symbol table with its string table.
+// 0 when the headers are not those of an i386 program.
 std::uint64_t required_size(std::FILE *stream) {
   unsigned char dos[dos_header_size];
   if (!read_at(stream, 0, dos, dos_header_size) || dos[0] != 'M' || dos[1] != 'Z') return 0;
@@ -93,7 +88,7 @@ std::uint64_t required_size(std::FILE *stream) {
 }  // namespace
 
 bool is_complete_i386_program(const path_char *path) {
-  File stream(open_file_for_reading(path, PATH_TEXT("rb")));
+  InputFile stream(open_file_for_reading(path, PATH_TEXT("rb")));
   if (!stream) return false;
   std::uint64_t needed = required_size(stream.get());
   long long size = file_size(stream.get());

@@ -9,7 +9,6 @@
 #include "md5.h"
 
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -18,11 +17,6 @@ constexpr int footer_length = 10;
 constexpr int block_size = 1024;
 constexpr int block_limit = 160;
 constexpr unsigned char footer_flag = 0x10;
-
-struct FileCloser {
-  void operator()(std::FILE *stream) const { std::fclose(stream); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 enum class TagStep { skipped, no_tag, bad_size };
 
@@ -76,7 +70,7 @@ void hash_blocks(std::FILE *stream, unsigned char *buffer, unsigned char digest[
 }  // namespace
 
 int fingerprint_file(const path_char *path, unsigned char digest[16]) {
-  File stream(open_file_for_reading(path, PATH_TEXT("rb")));
+  InputFile stream(open_file_for_reading(path, PATH_TEXT("rb")));
   if (!stream) return FP_CANNOT_OPEN;
   unsigned char buffer[block_size];
   for (;;) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #ifdef _WIN32
 using path_char = wchar_t;
@@ -35,6 +36,12 @@ inline constexpr int path_capacity = 260;
 // when it cannot be opened, and also for a directory, which is no file to
 // read. Close the stream with fclose.
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode);
+
+// A stream from open_file_for_reading, closed when it goes out of scope.
+struct StreamCloser {
+  void operator()(std::FILE *stream) const { std::fclose(stream); }
+};
+using InputFile = std::unique_ptr<std::FILE, StreamCloser>;
 
 // A file being written in binary ("wb") or text ("w") mode. In text mode every
 // LF is stored as CR LF: on Windows the runtime's text mode does it, elsewhere
