@@ -15,6 +15,8 @@ packages=(
   g++-mipsel-linux-gnu libc6-mipsel-cross
   libmpg123-dev libvorbisidec-dev libflac-dev libfreetype-dev libsqlite3-dev
   sox libsox-fmt-mp3 lame vorbis-tools flac mpg123 ffmpeg fonts-nanum fonts-wine
+  libpng-dev python3-fonttools libsdl2-ttf-dev clang libclang-rt-14-dev
+  uclibc-source zip
 )
 
 # mipsel libraries unpacked into the sysroot (run-time and development parts).
@@ -24,7 +26,7 @@ mipsel_packages=(
   libmpg123-0 libmpg123-dev
   libvorbisidec1 libvorbisidec-dev libogg0 libogg-dev
   libflac12 libflac-dev
-  libfreetype6 libfreetype-dev libpng16-16 zlib1g libbrotli1
+  libfreetype6 libfreetype-dev libpng16-16 libpng-dev zlib1g zlib1g-dev libbrotli1
   libsqlite3-0 libsqlite3-dev
   libc6 libgcc-s1 libstdc++6
 )
@@ -52,13 +54,34 @@ quietly() {
 backports=/etc/apt/sources.list.d/bookworm-backports.sources
 add_backports() {
   [ -f "$backports" ] && return
+  local uri
+  uri=$(debian_archive_uri)
+  [ -n "$uri" ] || { echo "setup: no Debian bookworm source configured in apt" >&2; exit 1; }
   cat >"$backports" <<SOURCES
 Types: deb
-URIs: http://deb.debian.org/debian
+URIs: $uri
 Suites: bookworm-backports
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
+}
+
+# The archive the machine already installs bookworm from: the URI of the
+# first configured source (deb822 or one-line form) that carries the suite.
+debian_archive_uri() {
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk 'BEGIN { RS = ""; FS = "\n" }
+         { uri = ""; suite = 0
+           for (i = 1; i <= NF; i++) {
+             if ($i ~ /^URIs:/) { split($i, w, " "); uri = w[2] }
+             if ($i ~ /^Suites:/ && $i ~ /[ \t]bookworm([ \t]|$)/) suite = 1
+           }
+           if (uri != "" && suite) { print uri; exit } }' "$f"
+  done | head -n1 | grep . && return
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }'
 }
 
 qemu_is_backported() {
