@@ -1,0 +1,18 @@
+// UTF-8 text for the layout: decoded by the host, freed here.
+#include <stdlib.h>
+
+#include "host_services.h"
+#include "layout.h"
+
+namespace font {
+
+int32_t layout_utf8(const Painter &painter, const char *text, TextBox box, int32_t size,
+                    int32_t flags) {
+    // utf8_decode does not take null; it returns null when memory runs out.
+    uint32_t *code_points = text ? utf8_decode(text) : nullptr;
+    int32_t result = layout_text(painter, code_points, box, size, flags);
+    free(code_points);
+    return result;
+}
+
+} // namespace font
