@@ -7,5 +7,6 @@
 int command_decode(int argc, char **argv);
 int command_tags(int argc, char **argv);
 int command_sql(int argc, char **argv);
+int command_text(int argc, char **argv);
 
 #endif

@@ -17,6 +17,7 @@ constexpr Command commands[] = {
     {"decode", command_decode, "decode FILE -o OUT.wav [--rate HZ] [--channels N]"},
     {"tags", command_tags, "tags FILE [--native-encoding NAME]"},
     {"sql", command_sql, "sql DBFILE SQL"},
+    {"text", command_text, "text --font FILE -o OUT.png [options] (TEXT | --file TEXTFILE)"},
 };
 
 int usage() {
