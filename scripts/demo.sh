@@ -67,3 +67,19 @@ for mp3 in "$music"/*.mp3; do
     "INSERT INTO songs VALUES('$(basename "$mp3" | sed "s/'/''/g")', NULLIF('$(basename "$lyrics")', ''))"
 done
 "$tolmek" sql "$demo/library.db" "SELECT file, lyrics FROM songs ORDER BY file"
+
+# The lyrics as the device shows them: the fetched .lrc files, their time
+# tags dropped and each title ([ti:...]) kept as a line, drawn by
+# libtolmek-font in NanumGothic onto a 320x240 RGB565 framebuffer.
+picture="$demo/lyrics-framebuffer.png"
+for lyrics in "$music"/*.lrc; do
+  sed -e 's/\r$//' -e 's/^\[ti:\(.*\)\]$/\1/' -e 's/^\[[0-9:.]*\]//' -e '/^\[.*\]$/d' "$lyrics"
+  echo
+done >"$demo/lyrics.txt"
+printf '%s' "$(cat "$demo/lyrics.txt")" >"$demo/lyrics.txt" # no empty line at the end
+echo
+echo "== tolmek text --target fb --file $demo/lyrics.txt -o $picture"
+"$tolmek" text --font /usr/share/fonts/truetype/nanum/NanumGothic.ttf --target fb \
+  --canvas 320x240 --size 20 --align center --valign middle --clip \
+  --colour ffffff --background 203050 --file "$demo/lyrics.txt" -o "$picture"
+echo "== the picture: $picture"
