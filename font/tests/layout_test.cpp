@@ -12,7 +12,7 @@ using namespace font_test;
 namespace {
 
 const Shape mono_a{"#.#", ".#.", "###", "#.#"}, mono_question{"##", ".#", "..", ".#"},
-    mono_m{"#........#", ".##....##."};
+    mono_m{"#........#", ".##....##."}, box_j(12, "###"); // "j": from 1 left of the pen, 1 below the baseline
 constexpr Box everywhere{-(1 << 20), -(1 << 20), 1 << 21, 1 << 21};
 
 struct Placed {
@@ -37,7 +37,10 @@ const Example examples[] = {
     {"aaa", {0, 2, 10, 48}, 0, 32, {{&box_a, 0, 11}, {&box_a, 4, 11}, {&box_a, 0, 26}}},
     {"aaa", {0, 2, 10, 48}, TEXT_ALIGN_CENTER, 32, {{&box_a, 1, 11}, {&box_a, 5, 11}, {&box_a, 3, 26}}},
     {"aa", {0, 0, 8, 48}, 0, 15, {{&box_a, 0, 9}, {&box_a, 4, 9}}},
+    {"aa", {0, 0, 11, 48}, TEXT_ALIGN_CENTER, 15, {{&box_a, 1, 9}, {&box_a, 5, 9}}},
+    {"aaa", {0, 0, 10, 24}, 0, 15, {{&box_a, 0, 9}, {&box_a, 4, 9}}}, // next baseline on the limit
     {"a", {0, 0, 64, 5}, 0, 0, {}},
+    {"a", {0, 0, 64, 9}, 0, 0, {}}, // the first baseline on the limit
     {"a", {0, 0, 64, 5}, TEXT_CLIP, 15, {{&box_a, 0, 9}}},
     {"aaa", {0, 0, 10, 12}, 0, 15, {{&box_a, 0, 9}, {&box_a, 4, 9}}},
     {"aaa", {0, 0, 10, 12}, TEXT_CLIP, 30, {{&box_a, 0, 9}, {&box_a, 4, 9}, {&box_a, 0, 24}}},
@@ -45,6 +48,9 @@ const Example examples[] = {
     {"aa", {0, 0, 64, 48}, TEXT_VALIGN_BOTTOM, 53, {{&box_a, 0, 47}, {&box_a, 4, 47}}},
     {"aWa", {0, 0, 20, 48}, 0, 45, {{&box_a, 0, 9}}},
     {"aWa", {0, 0, 20, 48}, TEXT_ALIGN_CENTER, 45, {{&box_a, 8, 9}}},
+    {"W", {0, 0, 20, 54}, 0, 45, {}},
+    {"j", {2, 2, 20, 40}, 0, 17, {{&box_j, 1, 12}}},
+    {"j", {2, 2, 20, 40}, TEXT_CLIP, 17, {{&box_j, 1, 12}}},
     {"a\n\na", {0, 0, 64, 48}, 0, 45, {{&box_a, 0, 9}, {&box_a, 0, 39}}},
     {"a\naa", {0, 0, 64, 48}, TEXT_ALIGN_RIGHT, 30, {{&box_a, 60, 9}, {&box_a, 56, 24}, {&box_a, 60, 24}}},
     {"aza", {0, 0, 64, 48}, 0, 15, {{&box_a, 0, 9}, {&box_question, 4, 9}, {&box_a, 8, 9}}},

@@ -16,6 +16,7 @@ OUTLINES = {  # glyph name: code point, advance, box (x0, y0, x1, y1) in units
     "question": (0x3F, 400, (0, 0, 200, 400)),
     "h": (0x68, 400, (0, 0, 150, 400)),
     "B": (0x42, 900, (0, 0, 800, 900)),
+    "j": (0x6A, 400, (-100, -100, 200, 1100)),  # past the pen, the em and the baseline
 }
 BITMAPS = [  # name, code point, advance, rows (top first)
     ("a", 0x61, 4, ["101", "010", "111", "101"]),
@@ -37,7 +38,7 @@ def outline_font(path, names):
     builder.setupGlyphOrder([".notdef"] + names)
     builder.setupCharacterMap({OUTLINES[n][0]: n for n in names})
     builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), **{n: box(*OUTLINES[n][2]) for n in names}})
-    builder.setupHorizontalMetrics({".notdef": (400, 0), **{n: (OUTLINES[n][1], 0) for n in names}})
+    builder.setupHorizontalMetrics({".notdef": (400, 0), **{n: (OUTLINES[n][1], OUTLINES[n][2][0]) for n in names}})
     builder.setupHorizontalHeader(ascent=900, descent=-100)
     builder.setupNameTable({"familyName": "Tolmek Test", "styleName": "Regular"})
     builder.setupOS2()
