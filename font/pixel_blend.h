@@ -13,6 +13,10 @@ namespace font {
 // Example: coverage 128 over the bytes C0 D0 E0 F0 with colour 0x11223344
 // gives 81 80 80 7F.
 inline void blend_image_pixel(uint8_t *pixel, uint32_t colour, unsigned coverage) {
+    if (coverage == 255) { // what the mix gives, and most covered pixels
+        for (int i = 0; i < 4; ++i) pixel[i] = static_cast<uint8_t>(colour >> (8 * i));
+        return;
+    }
     unsigned keep = 255 - coverage;
     for (int i = 0; i < 4; ++i) {
         unsigned source = (colour >> (8 * i)) & 0xFF;
