@@ -122,8 +122,10 @@ TOLMEK_AUDIO_EXPORT extern const audio_decoder decoder_vorbis;
 
 /* FLAC, ".flac", 16-bit files only, always delivered as two channels: a mono
  * file on both, a file of more channels by its first two. init and exit do
- * nothing. A read returns exactly the bytes asked for until the stream ends.
- * A stream's length is 0 when the file does not state it. */
+ * nothing. A read returns exactly the bytes asked for until the stream ends;
+ * when a block fails after some bytes of a read were delivered, the read
+ * returns those and the next read reports the failure with -1. A stream's
+ * length is 0 when the file does not state it. */
 TOLMEK_AUDIO_EXPORT extern const audio_decoder decoder_flac;
 
 /* Takes one Vorbis comment ("KEY=value", NUL-terminated) into tags when its

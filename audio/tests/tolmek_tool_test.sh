@@ -70,7 +70,8 @@ if [ -n "${TOLMEK_NATIVE_TOLMEK:-}" ]; then
 fi
 
 # standard output, a pipe: the same PCM, after a header of unknown sizes
-"${tolmek[@]}" decode "$fixtures/stereo_44100.flac" -o - | tail -c +45 >"$work/piped.pcm"
+"${tolmek[@]}" decode "$fixtures/stereo_44100.flac" -o - | tail -c +45 >"$work/piped.pcm" ||
+  fail "decoding to a pipe failed"
 tail -c +45 "$work/flac.wav" | cmp -s - "$work/piped.pcm" || fail "decoding to a pipe"
 
 # A failure keeps what the output path held: a file, a FIFO (as a device
