@@ -8,6 +8,8 @@ namespace {
 // wins when two list the same extension.
 constexpr const audio_decoder *audio_decoders[] = {
     &decoder_mp3,
+    &decoder_vorbis,
+    &decoder_flac,
 };
 
 } // namespace

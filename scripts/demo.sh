@@ -51,12 +51,26 @@ done
 tolmek="$build/tools/tolmek/tolmek"
 song="$music/봄날의 노래.mp3"
 echo
-echo "== tolmek tags $(basename "$song")"
-"$tolmek" tags "$song"
-echo
 echo "== tolmek decode $(basename "$song") -o $demo/spring.wav --rate 22050 --channels 1"
 "$tolmek" decode "$song" -o "$demo/spring.wav" --rate 22050 --channels 1
 soxi "$demo/spring.wav" | grep -E 'Channels|Sample Rate|Duration'
+
+# The same song as Ogg Vorbis and FLAC, encoded from its decoded PCM with
+# its title and artist, read through the same registry beside the MP3.
+formats="$demo/formats"
+mkdir -p "$formats"
+"$tolmek" decode "$song" -o "$formats/spring.wav"
+title="TITLE=봄날의 노래" artist="ARTIST=ovra 샘플"
+oggenc -Q -c "$title" -c "$artist" -o "$formats/봄날의 노래.ogg" "$formats/spring.wav"
+flac -s -T "$title" -T "$artist" -o "$formats/봄날의 노래.flac" "$formats/spring.wav"
+for file in "$song" "$formats/봄날의 노래.ogg" "$formats/봄날의 노래.flac"; do
+  echo
+  echo "== tolmek tags $(basename "$file"); tolmek decode"
+  "$tolmek" tags "$file"
+  "$tolmek" decode "$file" -o "$formats/decoded.wav"
+  echo "decoded: $(soxi -s "$formats/decoded.wav") frames, $(soxi -d "$formats/decoded.wav")," \
+       "$(soxi -r "$formats/decoded.wav") Hz, $(soxi -c "$formats/decoded.wav") channels"
+done
 echo
 echo "== tolmek sql $demo/library.db"
 "$tolmek" sql "$demo/library.db" "CREATE TABLE songs(file TEXT, lyrics TEXT);"

@@ -1,5 +1,5 @@
-// Decoding throughput of the MP3 decoder against mpg123 used directly, and
-// the cost of opening a tagged file. Run the fixture script first
+// Decoding throughput of the MP3 decoder against mpg123 used directly, of
+// FLAC in small and large reads, and the cost of opening a tagged file. Run the fixture script first
 // (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output.
 #include <benchmark/benchmark.h>
 
@@ -52,6 +52,23 @@ void decode_with_mpg123_directly(benchmark::State &state) {
     state.SetBytesProcessed(bytes);
 }
 BENCHMARK(decode_with_mpg123_directly)->Unit(benchmark::kMillisecond);
+
+// FLAC pulled in reads of range(0) bytes: each block is decoded once and
+// each byte copied once, so small reads should cost little more than large.
+void flac_reads_of(benchmark::State &state) {
+    const size_t size = (size_t)state.range(0);
+    const std::string path = audio_test::fixture("long_stereo_44100.flac");
+    std::string pcm(size, '\0');
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        audio_stream *stream = decoder_flac.open(path.c_str());
+        if (!stream) return state.SkipWithError("cannot open the fixture");
+        for (int n; (n = decoder_flac.read(stream, pcm.data(), size)) > 0;) bytes += n;
+        decoder_flac.close(stream);
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(flac_reads_of)->Arg(1024)->Arg(64 * 1024)->Unit(benchmark::kMillisecond);
 
 // Open with both tag texts re-decoded from the native encoding, then close.
 void open_tagged_and_close(benchmark::State &state) {

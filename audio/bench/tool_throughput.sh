@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Decode throughput of tolmek decode against mpg123 -s on the same file:
-# the best wall-clock and CPU time of RUNS runs each, and the seconds of
-# audio decoded per second. The output WAV goes to memory-backed storage.
-# Usage: tool_throughput.sh TOLMEK MP3 [RUNS]
+# Decode throughput of tolmek decode against the format's own decoder on
+# the same file (mpg123 -s, flac -d, oggdec): the best wall-clock and CPU
+# time of RUNS runs each, and the seconds of audio decoded per second. Both
+# write their output to memory-backed storage, tolmek a WAV file as flac -d
+# and oggdec do. A ten-minute test file, for example:
+#   sox -n -r 44100 -c 2 -b 16 tone.wav synth 600 sine 440 sine 660 gain -3
+#   flac -s tone.wav; oggenc -Q tone.wav
+# Usage: tool_throughput.sh TOLMEK FILE [RUNS]
 set -euo pipefail
 
-tolmek=${1:?usage: tool_throughput.sh TOLMEK MP3 [RUNS]}
-mp3=${2:?usage: tool_throughput.sh TOLMEK MP3 [RUNS]}
+tolmek=${1:?usage: tool_throughput.sh TOLMEK FILE [RUNS]}
+file=${2:?usage: tool_throughput.sh TOLMEK FILE [RUNS]}
 runs=${3:-10}
 out=$(mktemp -p /dev/shm tolmek-XXXXXX.wav)
-trap 'rm -f "$out"' EXIT
+theirs=$(mktemp -p /dev/shm reference-XXXXXX.wav)
+trap 'rm -f "$out" "$theirs"' EXIT
 
-"$tolmek" decode "$mp3" -o "$out"
+case "$file" in
+  *.mp3) reference=(mpg123 -q -s "$file") ;;
+  *.flac) reference=(flac -s -f -d -o "$theirs" "$file") ;;
+  *.ogg) reference=(oggdec -Q -o "$theirs" "$file") ;;
+  *) echo "no reference decoder for $file" >&2; exit 2 ;;
+esac
+
+"$tolmek" decode "$file" -o "$out"
 seconds=$(sox --i -D "$out")
 
 # best_of COMMAND...: prints "wall cpu" of the fastest run, in seconds.
@@ -32,6 +44,6 @@ report() {
       'BEGIN { printf "%-16s wall %.3f s  cpu %.3f s  %.0fx real time (by cpu)\n", name, w, c, s / c }'
 }
 
-echo "$mp3: $seconds s of audio, best of $runs runs"
-report "tolmek decode" "$(best_of "$tolmek" decode "$mp3" -o "$out")"
-report "mpg123 -s" "$(best_of mpg123 -q -s "$mp3")"
+echo "$file: $seconds s of audio, best of $runs runs"
+report "tolmek decode" "$(best_of "$tolmek" decode "$file" -o "$out")"
+report "${reference[0]}" "$(best_of "${reference[@]}")"

@@ -10,15 +10,20 @@ mkdir -p "$dir"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# synth FILE RATE CHANNELS SECONDS [BITS]: a tone of signed samples, WAV
+# or raw by the file's extension. Different pitches per channel, so that
+# swapped or mixed channels show.
+synth() {
+  local voices=() i
+  for ((i = 0; i < $3; i++)); do voices+=(sine $((440 + 220 * i))); done
+  sox -q -n -r "$2" -c "$3" -b "${5:-16}" -e signed "$1" synth "$4" "${voices[@]}" gain -3
+}
+
 # tone NAME RATE CHANNELS SECONDS [lame options...]
-# Different pitches per channel, so that swapped or mixed channels show.
 tone() {
-  local name=$1 rate=$2 channels=$3 seconds=$4
+  synth "$work/$1.wav" "$2" "$3" "$4"
+  local name=$1
   shift 4
-  local voices=(sine 440)
-  [ "$channels" = 2 ] && voices=(sine 440 sine 660)
-  sox -q -n -r "$rate" -c "$channels" -b 16 "$work/$name.wav" \
-      synth "$seconds" "${voices[@]}" gain -3
   lame --quiet "$@" "$work/$name.wav" "$dir/$name.mp3"
 }
 
@@ -53,3 +58,53 @@ title=$(printf '한글 노래' | iconv -f UTF-8 -t CP949)
 } >"$dir/tagged_cp949.mp3"
 
 printf 'This is not MPEG audio at all.\n%.0s' {1..400} >"$dir/not_audio.mp3"
+
+# FLAC files, each with its PCM as flac -d delivers it (all channels, raw).
+# flac_tone NAME RATE CHANNELS SECONDS BITS [flac options...]
+raw=(--force-raw-format --endian=little --sign=signed)
+flac_tone() {
+  synth "$work/$1.raw" "$2" "$3" "$4" "$5"
+  flac -s -f "${raw[@]}" --sample-rate="$2" --channels="$3" --bps="$5" "${@:6}" \
+       -o "$dir/$1.flac" "$work/$1.raw"
+  flac -s -f -d "${raw[@]}" -o "$dir/$1.flac.raw" "$dir/$1.flac"
+}
+flac_tone stereo_44100 44100 2 3.0 16 --blocksize=4096
+flac_tone small_blocks 44100 2 1.0 16 --blocksize=256
+flac_tone mono_22050 22050 1 1.0 16
+flac_tone six_channels 48000 6 1.0 16
+flac_tone bits8 8000 1 0.5 8
+flac_tone bits24 44100 2 0.5 24
+flac_tone long_stereo_44100 44100 2 30.0 16
+rm "$dir/long_stereo_44100.flac.raw"
+# Comments in two blocks, of which only the first counts: the encoder's,
+# and before it one made by hand (after the STREAMINFO block, bytes 8 to
+# 41) with upper- and lower-case keys, a repeated TITLE and a DATE. Then a
+# STREAMINFO that does not state the total length (bits at bytes 21 to 25).
+flac -s -f "${raw[@]}" --sample-rate=44100 --channels=2 --bps=16 --blocksize=256 \
+     -T TITLE=Later -T ALBUM=Later -o "$work/tagged.flac" "$work/small_blocks.raw"
+python3 - "$dir" "$work/tagged.flac" <<'PYTHON'
+import struct, sys
+comments = [b"TITLE=First", b"ARTIST=Tolmek", b"title=lower", b"TITLE=Second", b"DATE=2024"]
+body = struct.pack("<I", 4) + b"hand" + struct.pack("<I", len(comments))
+body += b"".join(struct.pack("<I", len(c)) + c for c in comments)
+data = bytearray(open(sys.argv[2], "rb").read())
+data[42:42] = bytes([4]) + len(body).to_bytes(3, "big") + body
+open(sys.argv[1] + "/tagged.flac", "wb").write(data)
+data = bytearray(open(sys.argv[1] + "/small_blocks.flac", "rb").read())
+data[21] &= 0xF0
+data[22:26] = bytes(4)
+open(sys.argv[1] + "/zero_total.flac", "wb").write(data)
+PYTHON
+
+# Ogg Vorbis files, each with its PCM as oggdec delivers it (raw).
+# ogg_tone NAME RATE CHANNELS SECONDS [oggenc options...]
+ogg_tone() {
+  synth "$work/$1.wav" "$2" "$3" "$4"
+  local name=$1
+  shift 4
+  oggenc -Q "$@" -o "$dir/$name.ogg" "$work/$name.wav"
+  oggdec -Q -R -o "$dir/$name.ogg.raw" "$dir/$name.ogg"
+}
+ogg_tone stereo_44100 44100 2 3.0
+ogg_tone mono_22050 22050 1 1.0 -c TITLE=First -c ARTIST=Tolmek -c title=lower \
+  -c TITLE=Second -c DATE=2024

@@ -4,58 +4,15 @@
 // sources are linked into this program with malloc, calloc and realloc
 // wrapped (-Wl,--wrap), so that a test can make any one of them fail.
 #include <gtest/gtest.h>
-#include <malloc.h>
-#include <stdlib.h>
 
-#include <optional>
-
+#include "failing_allocations.h"
 #include "fixtures.h"
 #include "id3.h"
 #include "reference_host.h"
 
 namespace {
 
-// Counts the wrapped allocations while armed and fails number fail_at.
-struct {
-    bool armed = false;
-    int count = 0;
-    int fail_at = -1;
-} allocations;
-
-bool allocation_fails() {
-    if (!allocations.armed) return false;
-    return allocations.count++ == allocations.fail_at;
-}
-
-} // namespace
-
-extern "C" {
-void *__real_malloc(size_t size);
-void *__real_calloc(size_t count, size_t size);
-void *__real_realloc(void *block, size_t size);
-
-void *__wrap_malloc(size_t size) { return allocation_fails() ? nullptr : __real_malloc(size); }
-void *__wrap_calloc(size_t count, size_t size) {
-    return allocation_fails() ? nullptr : __real_calloc(count, size);
-}
-void *__wrap_realloc(void *block, size_t size) {
-    return allocation_fails() ? nullptr : __real_realloc(block, size);
-}
-}
-
-namespace {
-
 using namespace audio_test;
-
-// Bytes allocated from the heap and not yet released. AddressSanitizer's
-// allocator keeps no such count; its leak check at exit does the work then.
-std::optional<size_t> heap_in_use() {
-#if defined(__SANITIZE_ADDRESS__)
-    return std::nullopt;
-#else
-    return mallinfo2().uordblks;
-#endif
-}
 
 // One stream's whole life: open, tags, a little PCM, a seek, close.
 void open_and_close(const std::string &path) {

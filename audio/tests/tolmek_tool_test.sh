@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tolmek decode and tolmek tags from the outside: the WAV file is readable
 # by sox, has the asked format, and sounds like an independent decoder's
-# output; the tags come out as text lines; bad input exits with 2.
+# output (for FLAC, is the same file); output to a pipe, and no output path
+# lost to a failure; the tags come out as text lines; bad input exits with 2.
 # Usage: tolmek_tool_test.sh FIXTURE_DIR TOLMEK_COMMAND...
 # (the command may start with an emulator).
 set -uo pipefail
@@ -54,10 +55,46 @@ expect_exit 0 decode "$fixtures/stereo_44100.mp3" -o "$work/mono.wav" --rate 220
 frames=$(wav_property -s "$work/mono.wav")
 [ $((frames)) -gt 43000 ] && [ $((frames)) -lt 45000 ] || fail "mono.wav has $frames frames for 2 s"
 
+# FLAC: the whole WAV file as flac -d writes it, through small reads too
+flac -s -d -o "$work/flac.wav" "$fixtures/stereo_44100.flac"
+for size in 4096 1000; do
+  expect_exit 0 decode "$fixtures/stereo_44100.flac" -o "$work/decoded.wav" --read-size $size
+  cmp -s "$work/decoded.wav" "$work/flac.wav" || fail "FLAC read $size at a time differs from flac -d"
+done
+# Vorbis: the same PCM on every target, Tremor being an integer decoder
+if [ -n "${TOLMEK_NATIVE_TOLMEK:-}" ]; then
+  expect_exit 0 decode "$fixtures/stereo_44100.ogg" -o "$work/decoded.wav"
+  "$TOLMEK_NATIVE_TOLMEK" decode "$fixtures/stereo_44100.ogg" -o "$work/native.wav" ||
+    fail "the native build's tolmek cannot decode"
+  cmp -s "$work/decoded.wav" "$work/native.wav" || fail "Vorbis PCM differs from the native build's"
+fi
+
+# standard output, a pipe: the same PCM, after a header of unknown sizes
+"${tolmek[@]}" decode "$fixtures/stereo_44100.flac" -o - | tail -c +45 >"$work/piped.pcm" ||
+  fail "decoding to a pipe failed"
+tail -c +45 "$work/flac.wav" | cmp -s - "$work/piped.pcm" || fail "decoding to a pipe"
+
+# A failure keeps what the output path held: a file, a FIFO (as a device
+# would be), and leaves no temporary beside them.
+echo "an earlier file" >"$work/kept.wav"
+mkfifo "$work/fifo.wav"
+cat "$work/fifo.wav" >/dev/null &
+for kept in kept.wav fifo.wav; do
+  expect_exit 1 decode "$fixtures/rate_change.mp3" -o "$work/$kept"
+done
+wait
+[ "$(cat "$work/kept.wav")" = "an earlier file" ] || fail "a failed decode changed an earlier file"
+[ -p "$work/fifo.wav" ] || fail "a failed decode removed the FIFO it wrote to"
+[ -z "$(ls "$work" | grep -E '\.wav\.')" ] || fail "temporaries left: $(ls "$work" | tr "\n" " ")"
+
 # tags, with and without the native encoding
 expect_exit 0 tags "$fixtures/tagged_cp949.mp3" --native-encoding CP949
 printf 'title: 한글 노래\nartist: Tolmek Ensemble\nyear: 2024\n' >"$work/want"
 cmp -s "$work/out" "$work/want" || fail "tags printed: $(cat "$work/out")"
+for tagged in tagged.flac mono_22050.ogg; do
+  expect_exit 0 tags "$fixtures/$tagged"
+  grep -qx 'title: Second' "$work/out" || fail "tags of $tagged printed: $(cat "$work/out")"
+done
 expect_exit 0 tags "$fixtures/stereo_44100.mp3"
 [ ! -s "$work/out" ] || fail "tags of an untagged file printed: $(cat "$work/out")"
 

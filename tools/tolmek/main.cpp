@@ -14,7 +14,8 @@ struct Command {
 };
 
 constexpr Command commands[] = {
-    {"decode", command_decode, "decode FILE -o OUT.wav [--rate HZ] [--channels N]"},
+    {"decode", command_decode,
+     "decode FILE -o OUT.wav [--rate HZ] [--channels N] [--read-size BYTES]"},
     {"tags", command_tags, "tags FILE [--native-encoding NAME]"},
     {"sql", command_sql, "sql DBFILE SQL"},
     {"text", command_text, "text --font FILE -o OUT.png [options] (TEXT | --file TEXTFILE)"},

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "tolmek_audio.h"
 
@@ -60,6 +61,47 @@ struct StreamCloser {
 using Stream = std::unique_ptr<audio_stream, StreamCloser>;
 
 inline Stream open_mp3(const std::string &path) { return Stream(decoder_mp3.open(path.c_str())); }
+
+// A stream of any decoder, closed by it at the end of its scope.
+class DecoderStream {
+public:
+    DecoderStream(const audio_decoder &decoder, const std::string &path)
+        : decoder_(decoder), stream_(decoder.open(path.c_str())) {}
+    ~DecoderStream() {
+        if (stream_) decoder_.close(stream_);
+    }
+    explicit operator bool() const { return stream_ != nullptr; }
+    audio_stream *operator->() const { return stream_; }
+    int read(void *buffer, size_t length) { return decoder_.read(stream_, buffer, length); }
+    int seek(int64_t position) { return decoder_.seek(stream_, position); }
+    int64_t tell() { return decoder_.tell(stream_); }
+
+    // Reads to the end (or to a -1, kept in *last) in pieces of chunk bytes.
+    std::string read_all(size_t chunk, int *last = nullptr) {
+        std::string pcm, buffer(chunk, '\0');
+        int n;
+        while ((n = read(buffer.data(), chunk)) > 0) pcm.append(buffer.data(), (size_t)n);
+        if (last) *last = n;
+        return pcm;
+    }
+
+private:
+    const audio_decoder &decoder_;
+    audio_stream *stream_;
+};
+
+// The present texts of a tag record in record order, "title=…|artist=…";
+// "no record" for null.
+inline std::string describe_tags(const audio_tags *tags) {
+    if (!tags) return "no record";
+    const std::pair<const char *, const char *> fields[] = {
+        {"title", tags->title}, {"artist", tags->artist}, {"album", tags->album},
+        {"year", tags->year},   {"genre", tags->genre},   {"description", tags->description}};
+    std::string text;
+    for (const auto &[name, value] : fields)
+        if (value) text += (text.empty() ? "" : "|") + std::string(name) + "=" + value;
+    return text;
+}
 
 } // namespace audio_test
 
