@@ -32,7 +32,7 @@ bool download_new_build(const UpdatePaths &paths) {
   std::snprintf(request_path, sizeof request_path, "/ovra-player/carvelo/update/carvelo/%s",
                 PROGRAM_VERSION);
   if (http_download(default_lyrics_server.host, default_lyrics_server.port, request_path,
-                    paths.new_build, L"wb") != DL_OK)
+                    paths.new_build, L"wb", update_download_limits) != DL_OK)
     return false;
   if (is_complete_i386_gui_program(paths.new_build)) return true;
   DeleteFileW(paths.new_build);
