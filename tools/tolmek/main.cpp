@@ -16,7 +16,7 @@ struct Command {
 constexpr Command commands[] = {
     {"decode", command_decode, "decode FILE -o OUT.wav [--rate HZ] [--channels N]"},
     {"tags", command_tags, "tags FILE [--native-encoding NAME]"},
-    {"sql", command_sql, "sql DBFILE SQL"},
+    {"sql", command_sql, "sql [--json] DBFILE SQL"},
 };
 
 int usage() {
