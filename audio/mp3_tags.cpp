@@ -2,7 +2,10 @@
 // encoding byte first) and are converted to UTF-8 here; texts that claim
 // ISO-8859-1 are re-decoded from the native encoding when one is set, since
 // legacy taggers wrote local code pages into such frames. ID3v1 fields carry
-// no encoding at all and are read in the native encoding.
+// no encoding at all and are read in the native encoding. Whatever a frame
+// holds, every text leaves as well-formed UTF-8: frames marked UTF-8 may
+// hold any bytes, mpg123 passes lone UTF-16 surrogates on encoded, and
+// ID3v1 fields without a native encoding are copied as they are.
 #include "mp3_tags.h"
 
 #include <errno.h>
@@ -13,6 +16,7 @@
 
 #include "mp3_tag_encoding.h"
 #include "tags.h"
+#include "utf8_text.h"
 
 namespace audio {
 namespace {
@@ -106,7 +110,7 @@ bool id3v2_text(mpg123_string *raw, const TagConverters &converters, char **text
     bool redecode = encoding == mpg123_text_latin1 && converters.from_native &&
                     converters.to_latin1;
     *text = redecode ? redecode_from_native(converters, line) : copy_text(line);
-    return *text != nullptr;
+    return *text != nullptr && make_well_formed_utf8(text);
 }
 
 // A fixed-width ID3v1 field without its trailing spaces, up to its first NUL.
@@ -121,7 +125,7 @@ bool id3v1_text(const char *field, size_t width, libiconv_t from_native, char **
     if (bytes.empty()) return true;
     size_t length;
     *text = from_native ? convert_text(from_native, bytes, &length) : copy_text(bytes);
-    return *text != nullptr;
+    return *text != nullptr && make_well_formed_utf8(text);
 }
 
 bool fill_from_id3v2(mpg123_id3v2 &v2, const TagConverters &converters, audio_tags *tags) {

@@ -22,7 +22,7 @@ constexpr const char out_of_memory[] = "out of memory";
 // What the collector fills while sqlite3_exec runs.
 struct Collection {
     db_res *table;        // names and col_count set by the first row
-    linked_list rows;     // one item per row array, in delivery order
+    linked_list &rows;    // one item per row array, in delivery order
     bool ran_out;         // the collector stopped the query: no memory
 };
 
@@ -172,9 +172,8 @@ int run_without_table(sqlite3 *db, const char *sql) {
     return 0;
 }
 
-int run_into_table(sqlite3 *db, const char *sql, db_res **res) {
-    Collection collection{new_table(), {}, false};
-    linked_init(&collection.rows);
+int run_into_table(sqlite3 *db, const char *sql, linked_list &rows, db_res **res) {
+    Collection collection{new_table(), rows, false};
     if (!collection.table) return fail(out_of_memory);
     char *message = nullptr;
     int status = sqlite3_exec(db, sql, collect_row, &collection, &message);
@@ -203,9 +202,13 @@ extern "C" {
 // releases it with db_free_res.
 int db_exec(sqlite3 *db, const char *sql, db_res **res) {
     if (res) *res = nullptr;
+    // Every call starts with an empty row list, as the host expects of it,
+    // even one that gathers nothing.
+    linked_list rows;
+    linked_init(&rows);
     if (!db) return fail("no database handle");
     if (!sql) return fail("no SQL text");
-    return res ? run_into_table(db, sql, res) : run_without_table(db, sql);
+    return res ? run_into_table(db, sql, rows, res) : run_without_table(db, sql);
 }
 
 // Frees every value and name, the arrays and the record; null is ignored.

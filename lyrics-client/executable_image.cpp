@@ -11,11 +11,13 @@ constexpr std::uint16_t machine_i386 = 0x14C;
 constexpr std::uint16_t optional_header_pe32 = 0x10B;
 constexpr std::uint16_t flag_executable_image = 0x0002;
 constexpr std::uint16_t flag_library = 0x2000;
+constexpr std::uint16_t subsystem_windows_gui = 2;
 constexpr int dos_header_size = 64;
 constexpr int pe_offset_field = 0x3C;
 constexpr int file_header_size = 24;        // "PE\0\0" and the COFF file header
 constexpr int pe32_optional_header_min = 96;  // up to the data directory count
 constexpr int size_of_headers_field = 60;   // in the optional header
+constexpr int subsystem_field = 68;         // in the optional header
 constexpr int section_header_size = 40;
 constexpr int most_sections = 96;
 constexpr int symbol_size = 18;
@@ -39,7 +41,7 @@ long long file_size(std::FILE *stream) {
 
 // Where the PE headers say the file ends: the furthest of the headers, the
 // raw data of every section, and the symbol table with its string table.
-// 0 when the headers are not those of an i386 program.
+// 0 when the headers are not those of an i386 GUI program.
 std::uint64_t required_size(std::FILE *stream) {
   unsigned char dos[dos_header_size];
   if (!read_at(stream, 0, dos, dos_header_size) || dos[0] != 'M' || dos[1] != 'Z') return 0;
@@ -57,7 +59,8 @@ std::uint64_t required_size(std::FILE *stream) {
   std::uint32_t flags = little_endian(file_header + 18, 2);
   if (little_endian(file_header, 2) != machine_i386 || sections == 0 || sections > most_sections ||
       optional_size < pe32_optional_header_min || (flags & flag_executable_image) == 0 ||
-      (flags & flag_library) != 0 || little_endian(optional, 2) != optional_header_pe32)
+      (flags & flag_library) != 0 || little_endian(optional, 2) != optional_header_pe32 ||
+      little_endian(optional + subsystem_field, 2) != subsystem_windows_gui)
     return 0;
 
   std::uint64_t section_table = pe_offset + file_header_size + optional_size;
@@ -87,7 +90,7 @@ std::uint64_t required_size(std::FILE *stream) {
 
 }  // namespace
 
-bool is_complete_i386_program(const path_char *path) {
+bool is_complete_i386_gui_program(const path_char *path) {
   InputFile stream(open_file_for_reading(path, PATH_TEXT("rb")));
   if (!stream) return false;
   std::uint64_t needed = required_size(stream.get());

@@ -3,7 +3,6 @@
 
 #include "bounded_text.h"
 #include "fingerprint.h"
-#include "http_client.h"
 
 #include <cstdio>
 
@@ -42,25 +41,27 @@ int extension_start(const path_char *path, int length) {
 
 // Downloads the lyrics of a fingerprinted file; true on success.
 bool download_lyrics(const unsigned char digest[16], const path_char *lyrics_path,
-                     const LyricsServer &server) {
+                     const LyricsServer &server, const DownloadLimits &limits) {
   char fingerprint_text[33];
   fingerprint_to_hex(digest, fingerprint_text);
   char request_path[request_capacity];
   std::snprintf(request_path, sizeof request_path, "/sevrin/fetch/%s", fingerprint_text);
-  return http_download(server.host, server.port, request_path, lyrics_path, PATH_TEXT("w")) ==
-         DL_OK;
+  return http_download(server.host, server.port, request_path, lyrics_path, PATH_TEXT("w"),
+                       limits) == DL_OK;
 }
 
 // Fetches the lyrics; on return `lyrics_path` holds the path entry of the
 // job (empty when no request was made).
 bool run_job(const path_char *input_path, int input_length, const LyricsServer &server,
-             path_char lyrics_path[path_capacity]) {
+             const DownloadLimits &limits, path_char lyrics_path[path_capacity]) {
   lyrics_path[0] = path_char{};
+  // Beyond the platform's limit: even when such a path can be opened, the
+  // program's lists and path buffers hold none.
   if (input_length >= path_capacity) return false;
   unsigned char digest[16];
   if (fingerprint_file(input_path, digest) != FP_OK) return false;
   if (!derive_lyrics_path(input_path, lyrics_path, path_capacity)) return false;
-  return download_lyrics(digest, lyrics_path, server);
+  return download_lyrics(digest, lyrics_path, server, limits);
 }
 
 }  // namespace
@@ -74,11 +75,12 @@ bool derive_lyrics_path(const path_char *input_path, path_char *lyrics_path, int
   return false;
 }
 
-void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists) {
+void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists,
+                  const DownloadLimits &limits) {
   int length = text_length(input_path);
   const path_char *display_name = input_path + final_component_start(input_path, length);
   path_char lyrics_path[path_capacity];
-  bool fetched = run_job(input_path, length, server, lyrics_path);
+  bool fetched = run_job(input_path, length, server, limits, lyrics_path);
 
   path_char line[result_line_capacity];
   BoundedText<path_char>(line, result_line_capacity)

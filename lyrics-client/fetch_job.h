@@ -3,6 +3,7 @@
 // file, and report the outcome as one result line and one path entry.
 #pragma once
 
+#include "http_client.h"
 #include "platform.h"
 
 // Where the result of each job goes: a visible list of result lines and a
@@ -37,11 +38,14 @@ inline constexpr path_char failure_line_prefix[] = PATH_TEXT("실패: ");
 // Characters of a result line buffer, terminator included.
 inline constexpr int result_line_capacity = 1024;
 
-// Runs the job for the music file at `input_path`. Adds "성공: <name>" or
-// "실패: <name>" to the result list and selects it, then adds the lyrics path
-// (empty when no request was made) to the path list. Failures never stop the
+// Runs the job for the music file at `input_path`, downloading within
+// `limits`. Adds "성공: <name>" or "실패: <name>" to the result list and
+// selects it, then adds the lyrics path (empty when no request was made) to
+// the path list. A path of path_capacity characters or more fails. The name
+// is cut to fit the line, never inside a character. Failures never stop the
 // caller's batch: every outcome is a line.
-void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists);
+void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists,
+                  const DownloadLimits &limits = lyrics_download_limits);
 
 // The lyrics path for a music file: the path without the extension of its
 // last component, followed by ".lrc" ("dir/song.mp3" -> "dir/song.lrc";

@@ -13,10 +13,33 @@ enum {
   DL_BAD_STATUS = 5,          // nothing received, or no "HTTP/... 200 OK" status line
   DL_NO_BODY = 6,             // the server closed before a header end or a body byte
   DL_LENGTH_MISMATCH = 7,     // the body's length differs from its Content-Length
-  DL_RECEIVE_FAILED = 8,      // a receive failed or timed out
+  DL_RECEIVE_FAILED = 8,      // a receive failed, or a wait or the deadline ran out
   DL_CANNOT_WRITE = 9,        // the output file cannot be created, written or put in place
   DL_HEADER_TOO_LONG = 10,    // the header does not end within the header buffer
+  DL_BAD_LENGTH = 11,         // a Content-Length that is malformed or stated twice differently
+  DL_TOO_LARGE = 12,          // the body, or its Content-Length, exceeds the download's bound
 };
+
+// What one download may take. A server that sends without end, or one
+// byte at a time, ends the download as a failure instead of filling the
+// disk or holding the caller.
+struct DownloadLimits {
+  unsigned long long body_bytes;  // the largest body accepted, counted as received
+  int deadline_ms;                // the whole transfer, from the connect to the last byte
+  int wait_ms;                    // each wait for the connection or for more bytes
+};
+
+// A deadline for a body of up to `body_bytes`: a minute, or the time that
+// body takes at 64 KiB/s when that is longer.
+constexpr int deadline_for(unsigned long long body_bytes) {
+  constexpr unsigned long long slowest_bytes_per_second = 64 * 1024;
+  unsigned long long ms = body_bytes * 1000 / slowest_bytes_per_second;
+  return ms > 60000 ? static_cast<int>(ms) : 60000;
+}
+
+// Lyrics files hold a few KiB; program builds a few MiB.
+inline constexpr DownloadLimits lyrics_download_limits = {1 << 20, deadline_for(1 << 20), 30000};
+inline constexpr DownloadLimits update_download_limits = {32 << 20, deadline_for(32 << 20), 30000};
 
 // Sends "GET request_path HTTP/1.0" with a Host header naming `host` (no
 // port) to `host`:`port` and stores the body of a "200 OK" answer, which runs
@@ -25,17 +48,14 @@ enum {
 // `mode` is PATH_TEXT("wb") to store the body unchanged or PATH_TEXT("w") to
 // store every LF as CR LF (a CR LF thus becomes CR CR LF).
 //
-// Returns DL_OK or one of the failure codes above. The body goes to a
+// Returns DL_OK or one of the failure codes above. A Content-Length header,
+// when present, must be well formed and match the body. The body goes to a
 // temporary file beside `output_path`, which replaces `output_path` only when
-// the whole transfer succeeded; on any failure an existing file at
-// `output_path` is left untouched and no temporary remains. Nothing is
-// created unless at least one body byte arrives.
+// the whole transfer succeeded within `limits`; on any failure an existing
+// file at `output_path` is left untouched and no temporary remains. Nothing
+// is created unless at least one body byte arrives.
 //
 // Keeps no state between calls; several threads may download at once.
 int http_download(const char *host, int port, const char *request_path,
-                  const path_char *output_path, const path_char *mode);
-
-// Sets how long later downloads in this process wait for the connection and
-// for each receive, in milliseconds (positive; default 30000). A wait that
-// runs out ends the download with DL_CONNECT_FAILED or DL_RECEIVE_FAILED.
-void http_set_timeout(int milliseconds);
+                  const path_char *output_path, const path_char *mode,
+                  const DownloadLimits &limits);

@@ -8,6 +8,7 @@
 // the same way on both.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,16 +20,16 @@ using path_char = wchar_t;
 inline constexpr path_char path_separator = L'\\';
 using socket_handle = std::uintptr_t;  // Winsock's SOCKET
 inline constexpr socket_handle invalid_socket = ~socket_handle{0};
+// Characters of a path buffer, terminator included: the platform's limit.
+inline constexpr int path_capacity = 260;  // MAX_PATH, in UTF-16 units
 #else
 using path_char = char;
 #define PATH_TEXT(text) text
 inline constexpr path_char path_separator = '/';
 using socket_handle = int;
 inline constexpr socket_handle invalid_socket = -1;
+inline constexpr int path_capacity = PATH_MAX;  // in bytes
 #endif
-
-// Characters of a path buffer, terminator included.
-inline constexpr int path_capacity = 260;
 
 // --- Files -----------------------------------------------------------------
 

@@ -24,29 +24,28 @@ bool find_update_paths(UpdatePaths &paths) {
 }
 
 // Asks the server for the build that follows this version and stores it
-// under the new path. True when a complete program for this machine came;
-// anything else (an error page, a cut transfer) is removed again.
+// under the new path. True when a complete GUI program for this machine
+// came; anything else (an error page, a cut transfer, a console program) is
+// removed again.
 bool download_new_build(const UpdatePaths &paths) {
   char request_path[request_capacity];
   std::snprintf(request_path, sizeof request_path, "/ovra-player/carvelo/update/carvelo/%s",
                 PROGRAM_VERSION);
   if (http_download(default_lyrics_server.host, default_lyrics_server.port, request_path,
-                    paths.new_build, L"wb") != DL_OK)
+                    paths.new_build, L"wb", update_download_limits) != DL_OK)
     return false;
-  if (is_complete_i386_program(paths.new_build)) return true;
+  if (is_complete_i386_gui_program(paths.new_build)) return true;
   DeleteFileW(paths.new_build);
   return false;
 }
 
-// Starts the executable by its path, which is quoted on the command line
-// so that a path with spaces names no other program.
-void start_program(const wchar_t *executable) {
-  wchar_t command[path_capacity + 2];
-  BoundedText<wchar_t>(command, path_capacity + 2).append(L"\"").append(executable).append(L"\"");
-  start_process(executable, command);
-}
-
 }  // namespace
+
+bool make_restart_command(const wchar_t *executable, RestartCommand &command) {
+  command.application = executable;
+  BoundedText<wchar_t> line(command.command_line, restart_command_capacity);
+  return line.append(L"\"").append(executable).append(L"\"").complete();
+}
 
 bool swap_in_new_build(const UpdatePaths &paths) {
   if (!MoveFileW(paths.executable, paths.old_build)) return false;
@@ -72,7 +71,9 @@ DWORD WINAPI update_worker(void *) {
   }
   if (!swap_in_new_build(paths)) return 0;
   MessageBoxW(program_main_window(), updated_text, updated_caption, MB_OK);
-  start_program(paths.executable);
+  RestartCommand restart;
+  if (make_restart_command(paths.executable, restart))
+    start_process(restart.application, restart.command_line);
   SendMessageW(program_main_window(), WM_CLOSE, 0, 0);
   return 0;
 }

@@ -30,6 +30,18 @@ bool make_update_paths(const wchar_t *executable, UpdatePaths &paths);
 // the update.
 bool swap_in_new_build(const UpdatePaths &paths);
 
+// How the updated build is started: by the executable path as the
+// application name, and on the command line that path in quotes, so that a
+// path with spaces ("C:\Program Files\...") names no other program.
+inline constexpr int restart_command_capacity = path_capacity + 2;
+struct RestartCommand {
+  const wchar_t *application;                      // the executable path itself
+  wchar_t command_line[restart_command_capacity];  // "<executable path>"
+};
+// Fills `command` for the executable path; false when the path does not
+// fit a path buffer, and then nothing is to be started.
+bool make_restart_command(const wchar_t *executable, RestartCommand &command);
+
 // The thread routine started when the main window is created. The
 // parameter is unused; the worker reads the process-wide main window
 // (the owner of its message box and the target of its close request).

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "reference_host.h"
 #include "scratch_database.h"
 
 namespace {
@@ -38,13 +39,18 @@ TEST_F(DbExec, StatementsWithoutRowsGiveAnEmptyTable) {
 }
 
 // With a table and without: the statements run, a failure leaves its
-// message and the next success empties it.
+// message and the next success empties it, and every call makes the host's
+// row list empty first.
 TEST_F(DbExec, AFailureLeavesItsMessageUntilTheNextSuccess) {
     for (bool with_table : {true, false}) {
         SCOPED_TRACE(with_table ? "with a table" : "without a table");
         Table table;
         auto exec = [&](const char *sql) {
-            return with_table ? gather(db.get(), sql, &table) : db_exec(db.get(), sql, nullptr);
+            unsigned inits = reference_list_inits();
+            int status =
+                with_table ? gather(db.get(), sql, &table) : db_exec(db.get(), sql, nullptr);
+            EXPECT_GT(reference_list_inits(), inits) << "no linked_init";
+            return status;
         };
         EXPECT_EQ(exec("INSERT INTO missing VALUES (1)"), -1);
         EXPECT_STREQ(db_err_msg, "no such table: missing");

@@ -25,13 +25,28 @@ expect() { # what, expected, actual
 }
 
 run_sql "$db" "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT, rating REAL);
-               INSERT INTO songs(title, rating) VALUES ('밤편지', 4.5), ('', NULL), ('a	b', 3)"
+               INSERT INTO songs(title, rating) VALUES ('밤편지', 4.5), ('', NULL),
+                 ('a	b' || char(10) || 'c\\\"', 3)"
 expect "create: exit" 0 "$status"
-expect "written file" "$(printf '밤편지\n\na\tb')" "$(sqlite3 "$db" 'SELECT title FROM songs ORDER BY id')"
+expect "written file" "$(printf '밤편지\n\na\tb\nc\\"')" "$(sqlite3 "$db" 'SELECT title FROM songs ORDER BY id')"
 
+# Tabs, line feeds and backslashes in values are escaped: one line per row.
 run_sql "$db" "SELECT id, title, rating FROM songs ORDER BY id"
 expect "select: exit" 0 "$status"
-expect "select: output" "$(printf 'id\ttitle\trating\n1\t밤편지\t4.5\n2\t\tNULL\n3\ta\tb\t3.0')" "$out"
+expect "select: output" 'id	title	rating
+1	밤편지	4.5
+2		NULL
+3	a\tb\nc\\"	3.0' "$out"
+
+run_sql --json "$db" "SELECT id, title AS \"the title\", rating FROM songs ORDER BY id"
+expect "json: exit" 0 "$status"
+expect "json: output" '[
+{"id": "1", "the title": "밤편지", "rating": "4.5"},
+{"id": "2", "the title": "", "rating": null},
+{"id": "3", "the title": "a\u0009b\u000ac\\\"", "rating": "3.0"}
+]' "$out"
+run_sql --json "$db" "SELECT * FROM songs WHERE id > 10"
+expect "json, no rows" "[]" "$out"
 
 run_sql "$db" "SELECT * FROM songs WHERE id > 10"
 expect "no rows: exit" 0 "$status"

@@ -4,7 +4,10 @@
 
 #include "reference_host.h"
 
+static unsigned inits; // the libraries call in on one thread at a time
+
 extern "C" void linked_init(linked_list *list) {
+    inits++;
     list->count = 0;
     list->first = nullptr;
     list->last = nullptr;
@@ -32,3 +35,5 @@ void reference_list_release(linked_list *list) {
     }
     linked_init(list);
 }
+
+unsigned reference_list_inits() { return inits; }

@@ -25,4 +25,7 @@ int reference_sound_accepted(reference_sound_setting setting);
 /* Releases every node of list with free, as the list's owner does. */
 void reference_list_release(linked_list *list);
 
+/* How many times linked_init has been called in this process. */
+unsigned reference_list_inits();
+
 #endif

@@ -1,10 +1,11 @@
 // carvelo-fetch: the lyrics job from the command line.
 //
-//   carvelo-fetch [--server HOST[:PORT]] FILE...
+//   carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...
 //
 // Runs the job for each file in order, prints each result line as it is
-// produced and then "완료.". Exits 0 when every file succeeded, 1 when any
-// failed, 2 on a usage error.
+// produced and then "완료.". --timeout bounds each file's download as a
+// whole (default 60). Exits 0 when every file succeeded, 1 when any failed,
+// 2 on a usage error.
 #include "fetch_job.h"
 
 #include <cstdio>
@@ -17,9 +18,12 @@ constexpr int exit_all_fetched = 0;
 constexpr int exit_some_failed = 1;
 constexpr int exit_usage = 2;
 
+constexpr int most_timeout_seconds = 86400;
+
 constexpr char usage[] =
-    "usage: carvelo-fetch [--server HOST[:PORT]] FILE...\n"
-    "Fetches the lyrics of each music file into a .lrc file beside it.\n";
+    "usage: carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...\n"
+    "Fetches the lyrics of each music file into a .lrc file beside it.\n"
+    "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n";
 
 // Prints each result line as the job adds it and remembers failures.
 class PrintingLists final : public ResultLists {
@@ -40,20 +44,23 @@ class PrintingLists final : public ResultLists {
   bool any_failed_ = false;
 };
 
+// A decimal number from 1 to `most`.
+bool parse_number(std::string_view digits, int most, int *value) {
+  if (digits.empty() || digits.size() > 9) return false;
+  *value = 0;
+  for (char digit : digits) {
+    if (digit < '0' || digit > '9') return false;
+    *value = *value * 10 + (digit - '0');
+  }
+  return *value >= 1 && *value <= most;
+}
+
 // "HOST" or "HOST:PORT" (port 1 to 65535) into `server`; `host` holds the name.
 bool parse_server(std::string_view text, char (&host)[256], LyricsServer &server) {
   server.port = 80;
   std::size_t colon = text.rfind(':');
   if (colon != std::string_view::npos) {
-    std::string_view digits = text.substr(colon + 1);
-    if (digits.empty() || digits.size() > 5) return false;
-    int port = 0;
-    for (char digit : digits) {
-      if (digit < '0' || digit > '9') return false;
-      port = port * 10 + (digit - '0');
-    }
-    if (port < 1 || port > 65535) return false;
-    server.port = port;
+    if (!parse_number(text.substr(colon + 1), 65535, &server.port)) return false;
     text = text.substr(0, colon);
   }
   if (text.empty() || text.size() >= sizeof host) return false;
@@ -72,6 +79,7 @@ int usage_error(const char *problem, const char *detail = "") {
 
 int main(int argc, char **argv) {
   LyricsServer server = default_lyrics_server;
+  DownloadLimits limits = lyrics_download_limits;
   static char host[256];
   int first_file = 1;
   for (; first_file < argc; ++first_file) {
@@ -90,6 +98,13 @@ int main(int argc, char **argv) {
         return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
       continue;
     }
+    if (argument == "--timeout") {
+      int seconds;
+      if (++first_file == argc || !parse_number(argv[first_file], most_timeout_seconds, &seconds))
+        return usage_error("--timeout needs SECONDS from 1 to 86400");
+      limits.deadline_ms = seconds * 1000;
+      continue;
+    }
     if (argument.size() > 1 && argument[0] == '-')
       return usage_error("unknown option ", argv[first_file]);
     break;
@@ -97,7 +112,7 @@ int main(int argc, char **argv) {
   if (first_file >= argc) return usage_error("no files given");
 
   PrintingLists lists;
-  for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists);
+  for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists, limits);
   std::printf("완료.\n");
   return lists.any_failed() ? exit_some_failed : exit_all_fetched;
 }

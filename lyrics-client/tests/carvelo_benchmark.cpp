@@ -40,7 +40,8 @@ void Download10MB(benchmark::State &state) {
   auto output = directory / "body.bin";
   const path_char *mode = state.range(0) ? PATH_TEXT("w") : PATH_TEXT("wb");
   for (auto _ : state) {
-    if (http_download("127.0.0.1", server.port(), "/", output.c_str(), mode) != DL_OK)
+    if (http_download("127.0.0.1", server.port(), "/", output.c_str(), mode,
+                      update_download_limits) != DL_OK)
       state.SkipWithError("download failed");
   }
   state.SetBytesProcessed(state.iterations() * static_cast<long>(body.size()));

@@ -26,6 +26,7 @@ struct ImageLayout {
   std::uint32_t machine = 0x14C;
   std::uint32_t flags = 0x0102;  // executable image, 32-bit machine
   std::uint32_t magic = 0x10B;
+  std::uint32_t subsystem = 2;  // Windows GUI
   std::uint32_t section_start = 0x200;
   std::uint32_t section_size = 0x400;
   std::uint32_t symbol_table = 0;  // file offset, 0 for none
@@ -47,6 +48,7 @@ std::string image(const ImageLayout &layout) {
   put(bytes, pe + 22, layout.flags, 2);
   put(bytes, pe + 24, layout.magic, 2);
   put(bytes, pe + 24 + 60, 0x200, 4);  // size of headers
+  put(bytes, pe + 24 + 68, layout.subsystem, 2);
   std::size_t section = pe + 24 + 224;
   bytes.resize(section + 40, '\0');
   bytes.replace(section, 5, ".text");
@@ -65,7 +67,7 @@ class ExecutableImage : public ::testing::Test {
  protected:
   bool accepts(const std::string &bytes) {
     write_file(file_, bytes);
-    return is_complete_i386_program(file_.c_str());
+    return is_complete_i386_gui_program(file_.c_str());
   }
   TemporaryDirectory directory_;
   std::filesystem::path file_ = directory_ / "carvelo.exe.new";
@@ -93,6 +95,7 @@ TEST_F(ExecutableImage, AcceptsCompleteI386ProgramsOnly) {
       {"for x86-64", image({.machine = 0x8664}), false},
       {"PE32+", image({.magic = 0x20B}), false},
       {"a library", image({.flags = 0x2102}), false},
+      {"a console program", image({.subsystem = 3}), false},
       {"not marked executable", image({.flags = 0x0100}), false},
       {"cut in the last section", plain.substr(0, plain.size() - 1), false},
       {"cut within the headers", plain.substr(0, 0x100), false},
@@ -100,17 +103,15 @@ TEST_F(ExecutableImage, AcceptsCompleteI386ProgramsOnly) {
       {"cut before the symbol strings", with_symbols.substr(0, 0x600 + 3 * 18), false},
   };
   for (const auto &row : cases) EXPECT_EQ(accepts(row.bytes), row.accepted) << row.name;
-  EXPECT_FALSE(is_complete_i386_program((directory_ / "missing.exe").c_str()));
+  EXPECT_FALSE(is_complete_i386_gui_program((directory_ / "missing.exe").c_str()));
 }
 
 #ifdef _WIN32
-// This test program is itself a complete i386 program; a cut copy is not.
-TEST_F(ExecutableImage, JudgesARealProgramAndACutCopy) {
+// This test program is a real, complete console program.
+TEST_F(ExecutableImage, RefusesARealConsoleProgram) {
   wchar_t self[MAX_PATH];
   ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-  EXPECT_TRUE(is_complete_i386_program(self));
-  std::string bytes = read_file(self).value();
-  EXPECT_FALSE(accepts(bytes.substr(0, bytes.size() - 1)));
+  EXPECT_FALSE(is_complete_i386_gui_program(self));
 }
 #endif
 

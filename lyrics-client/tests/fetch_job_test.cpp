@@ -26,6 +26,28 @@ path_string native(const std::string &generic) {
 path_string success(const path_string &name) { return success_line_prefix + name; }
 path_string failure(const path_string &name) { return failure_line_prefix + name; }
 
+path_string repeated(const path_string &text, std::size_t times) {
+  path_string all;
+  while (times-- > 0) all += text;
+  return all;
+}
+
+// A new folder under `base` such that the folder, a separator and a name of
+// `name_length` characters make a path of exactly `length` characters. Its
+// own names stay short, since each path component has a limit of its own.
+fs::path folder_for_path_length(const fs::path &base, std::size_t length, std::size_t name_length) {
+  fs::path folder = base;
+  std::size_t missing = length - base.native().size() - 1 - name_length;
+  for (int level = 0; missing > 0; ++level) {
+    std::size_t name = std::min<std::size_t>(200, missing - 1);
+    if (missing - 1 - name == 1) --name;  // leave no room for an empty name
+    folder /= path_string(name, static_cast<path_char>('a' + level));
+    missing -= 1 + name;
+  }
+  fs::create_directories(folder);
+  return folder;
+}
+
 TEST(LyricsPath, ReplacesTheExtensionOfTheFinalComponent) {
   const struct {
     const char *input;
@@ -74,13 +96,23 @@ TEST(FetchLyrics, ReportsEveryJobWithOneLineAndOnePathEntry) {
 
   write_file(directory / "unknown.lrc", "kept");
   write_file(directory / "bad.mp3", std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
-  // Songs whose paths just fit: the lyrics path of the first fits as well
-  // (the temporary file beside it has a longer name), that of the second
-  // (".lrc" appended) does not.
-  path_string long_name(path_capacity - 1 - directory.path().native().size() - 1, PATH_TEXT('n'));
-  ASSERT_LE(long_name.size(), 255u) << "temporary directory path too short for this test";
-  path_string fitting_stem = long_name.substr(0, long_name.size() - 4);
-  path_string overlong_name(1100, PATH_TEXT('x'));
+  // Paths at the platform's limit: the one that just fits has a lyrics path
+  // that fits as well, the other one (".lrc" appended) does not.
+  auto at_length = [&](std::size_t length, const path_string &name) {
+    return (folder_for_path_length(directory.path(), length, name.size()) / name).native();
+  };
+  const path_string fitting = path_string(40, PATH_TEXT('f')) + PATH_TEXT(".mp3");
+  const path_string fitting_path = at_length(path_capacity - 1, fitting);
+  const path_string no_extension(40, PATH_TEXT('L'));
+  // 100 Hangul characters, 300 bytes in UTF-8.
+  const path_string hangul_folder = repeated(PATH_TEXT("가"), 20);
+  const path_string hangul_stem = repeated(PATH_TEXT("나"), 80);
+  fs::create_directories(directory / hangul_folder);
+  // A name too long for a line is cut before a whole character.
+  const path_string overlong_name = repeated(PATH_TEXT("긴"), 1100);
+  const std::size_t units_per_character = sizeof(path_char) == 1 ? 3 : 1;
+  const std::size_t characters_that_fit =
+      (result_line_capacity - 1 - path_string(failure_line_prefix).size()) / units_per_character;
   const struct {
     path_string input;
     path_string line;
@@ -93,29 +125,39 @@ TEST(FetchLyrics, ReportsEveryJobWithOneLineAndOnePathEntry) {
       {beside(PATH_TEXT("missing.mp3")), failure(PATH_TEXT("missing.mp3")), PATH_TEXT("")},
       {beside(PATH_TEXT("bad.mp3")), failure(PATH_TEXT("bad.mp3")), PATH_TEXT("")},
       {directory.path().native() + path_separator, failure(PATH_TEXT("")), PATH_TEXT("")},
-      {song(fitting_stem + PATH_TEXT(".mp3"), 'f', "fits\n"),
-       success(fitting_stem + PATH_TEXT(".mp3")), beside(fitting_stem + PATH_TEXT(".lrc"))},
-      {song(long_name, 'L'), failure(long_name), PATH_TEXT("")},
+      {song(fitting_path, 'f', "fits\n"), success(fitting),
+       fs::path(fitting_path).replace_extension(".lrc").native()},
+      {song(at_length(path_capacity - 1, no_extension), 'L'), failure(no_extension), PATH_TEXT("")},
+      {song(hangul_folder + path_separator + hangul_stem + PATH_TEXT(".mp3"), 'h', "한글\n"),
+       success(hangul_stem + PATH_TEXT(".mp3")),
+       beside(hangul_folder + path_separator + hangul_stem + PATH_TEXT(".lrc"))},
+#ifdef _WIN32
+      // Over the limit, though the system opens it and its lyrics path would fit.
+      {song(at_length(path_capacity, PATH_TEXT("over.mpeg-audio")), 'o', "over\n"),
+       failure(PATH_TEXT("over.mpeg-audio")), PATH_TEXT("")},
+#endif
       {native("/music/") + overlong_name,
-       failure(overlong_name).substr(0, result_line_capacity - 1), PATH_TEXT("")},
+       failure(overlong_name.substr(0, characters_that_fit * units_per_character)), PATH_TEXT("")},
   };
 
   RecordingLists lists(7);  // lines of an earlier batch are still there
   std::vector<path_string> lines, paths;
+  std::vector<int> selected;
   std::string calls;
   for (const auto &job : jobs) {
     fetch_lyrics(job.input.c_str(), LyricsServer{"127.0.0.1", server.port()}, lists);
     lines.push_back(job.line);
     paths.push_back(job.path_entry);
+    selected.push_back(7 + static_cast<int>(selected.size()));
     calls += "line select path ";
   }
   EXPECT_EQ(lists.lines, lines);
   EXPECT_EQ(lists.paths, paths);
   EXPECT_EQ(lists.calls, calls);
-  EXPECT_EQ(lists.selected, (std::vector{7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(lists.selected, selected);
   EXPECT_EQ(read_file(directory / PATH_TEXT("봄 노래.lrc")), "[00:01.00]첫 줄\r\n[00:02.00]second\r\n");
   EXPECT_EQ(read_file(directory / "unknown.lrc"), "kept");
-  EXPECT_EQ(server.requests().size(), 3u) << "a request for each job that got a lyrics path";
+  EXPECT_EQ(server.requests().size(), 4u) << "a request for each job that got a lyrics path";
 }
 
 }  // namespace

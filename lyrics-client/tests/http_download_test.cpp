@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 
 namespace {
@@ -12,20 +14,19 @@ namespace {
 using namespace std::string_literals;
 
 const std::string ok_head = "HTTP/1.0 200 OK\r\nServer: test\r\nContent-Type: text/plain\r\n\r\n";
-constexpr int short_timeout_ms = 300;
+// Waits short enough that the failures come quickly.
+constexpr DownloadLimits quick_limits = {64 * 1024, 2000, 300};
 
 class HttpDownload : public ::testing::Test {
  protected:
-  void SetUp() override { http_set_timeout(10000); }
-  void TearDown() override { http_set_timeout(30000); }
-
   int download(const LoopbackServer &server, const path_char *mode = PATH_TEXT("wb"),
-               const char *request_path = "/sevrin/fetch/0123") {
-    return http_download("127.0.0.1", server.port(), request_path, output_.c_str(), mode);
+               const char *request_path = "/sevrin/fetch/0123",
+               const DownloadLimits &limits = lyrics_download_limits) {
+    return http_download("127.0.0.1", server.port(), request_path, output_.c_str(), mode, limits);
   }
-  int download(ScriptedAnswer answer, const path_char *mode = PATH_TEXT("wb")) {
+  int download(ScriptedAnswer answer, const DownloadLimits &limits = lyrics_download_limits) {
     LoopbackServer server(std::move(answer));
-    return download(server, mode);
+    return download(server, PATH_TEXT("wb"), "/sevrin/fetch/0123", limits);
   }
   std::optional<std::string> stored() const { return read_file(output_); }
   // What the directory holds: no temporary may remain.
@@ -41,8 +42,7 @@ TEST_F(HttpDownload, SendsExactlyTheRequestBytesWithinItsBuffer) {
   LoopbackServer server(answer_in_one(ok_head + "x"));
   std::string overlong = "/" + std::string(2000, 'p');
   EXPECT_EQ(download(server, PATH_TEXT("wb"), "/sevrin/fetch/00ff"), DL_OK);
-  http_set_timeout(short_timeout_ms);
-  EXPECT_NE(download(server, PATH_TEXT("wb"), overlong.c_str()), DL_OK);
+  EXPECT_NE(download(server, PATH_TEXT("wb"), overlong.c_str(), quick_limits), DL_OK);
   server.stop();
   EXPECT_EQ(server.requests(),
             (std::vector<std::string>{"GET /sevrin/fetch/00ff HTTP/1.0\r\nHost: 127.0.0.1\r\n"
@@ -61,8 +61,8 @@ TEST_F(HttpDownload, StoresTheBodyOfEveryAcceptedAnswer) {
       {"HTTP/1.0 200 OKAY\r\n\r\nonly six bytes count", "only six bytes count"},
       {"HTTP/2 200 OK whatever\r\n\r\nany version", "any version"},
       {"HTTP/1.0 200 OK\r\nX-Odd: a\0b\r\n\r\npast a NUL"s, "past a NUL"},
-      {"HTTP/1.0 200 OK\r\nconTent-LENGTH:  5 \r\n\r\n12345", "12345"},
-      {"HTTP/1.0 200 OK\r\nContent-Length: many\r\n\r\nunreadable length", "unreadable length"},
+      {"HTTP/1.0 200 OK\r\nconTent-LENGTH:  5 \r\nContent-Length: 5\r\n\r\n12345", "12345"},
+      {"HTTP/1.0 200 OK\r\nX-Content-Length: many\r\n\r\nother header", "other header"},
   };
   for (const auto &row : accepted) {
     EXPECT_EQ(download(answer_in_one(row.answer)), DL_OK) << row.answer;
@@ -71,44 +71,60 @@ TEST_F(HttpDownload, StoresTheBodyOfEveryAcceptedAnswer) {
   EXPECT_EQ(listing(), "out.lrc");
 }
 
+// A server that answers without end fills no disk; one that trickles or
+// falls silent holds nobody; a length it cannot state is not trusted.
 TEST_F(HttpDownload, FailsWithoutTouchingAnExistingFile) {
   std::string long_head = "HTTP/1.0 200 OK\r\n";
   while (long_head.size() < 5000) long_head += "X-Filler: " + std::string(60, 'f') + "\r\n";
+  auto silent_after = [](const std::string &said) {
+    ScriptedAnswer silent = answer_in_one(said);
+    silent.fall_silent = true;
+    return silent;
+  };
+  ScriptedAnswer endless = answer_in_one(ok_head);
+  endless.endless = std::string(4000, 'e');
+  ScriptedAnswer trickle = answer_in_one(ok_head);
+  trickle.segments.resize(100, "t");  // one byte every 50 ms: 5 s in all
+  trickle.pause_ms = 50;
+  auto stated = [](const std::string &length_line) {
+    return answer_in_one("HTTP/1.0 200 OK\r\n" + length_line + "\r\n\r\n12345");
+  };
   const struct {
-    std::string answer;
+    std::string name;
+    ScriptedAnswer answer;
     int result;
   } failures[] = {
-      {"HTTP/1.0 404 Not Found\r\n\r\nbody", DL_BAD_STATUS},
-      {"HTTP/1.1 200 Ok\r\n\r\nbody", DL_BAD_STATUS},
-      {"http/1.0 200 OK\r\n\r\nbody", DL_BAD_STATUS},
-      {"HTTP/1.0  200 OK\r\n\r\nbody", DL_BAD_STATUS},
-      {"HTTP/1.0\n200 OK\r\n\r\nbody", DL_BAD_STATUS},
-      {"HTTP/1.\0 200 OK\r\n\r\nbody"s, DL_BAD_STATUS},
-      {"", DL_BAD_STATUS},
-      {"HTTP/1.0 20", DL_BAD_STATUS},
-      {"HTTP/1.0 200 OK\r\nServer: test\r\n", DL_NO_BODY},
-      {ok_head, DL_NO_BODY},
-      {long_head + "\r\nbody", DL_HEADER_TOO_LONG},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\n12", DL_LENGTH_MISMATCH},
-      {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n12345", DL_LENGTH_MISMATCH},
+      {"404", answer_in_one("HTTP/1.0 404 Not Found\r\n\r\nbody"), DL_BAD_STATUS},
+      {"lowercase k", answer_in_one("HTTP/1.1 200 Ok\r\n\r\nbody"), DL_BAD_STATUS},
+      {"lowercase http", answer_in_one("http/1.0 200 OK\r\n\r\nbody"), DL_BAD_STATUS},
+      {"two spaces", answer_in_one("HTTP/1.0  200 OK\r\n\r\nbody"), DL_BAD_STATUS},
+      {"LF before the space", answer_in_one("HTTP/1.0\n200 OK\r\n\r\nbody"), DL_BAD_STATUS},
+      {"NUL before the space", answer_in_one("HTTP/1.\0 200 OK\r\n\r\nbody"s), DL_BAD_STATUS},
+      {"nothing", answer_in_one(""), DL_BAD_STATUS},
+      {"cut status", answer_in_one("HTTP/1.0 20"), DL_BAD_STATUS},
+      {"no header end", answer_in_one("HTTP/1.0 200 OK\r\nServer: test\r\n"), DL_NO_BODY},
+      {"no body", answer_in_one(ok_head), DL_NO_BODY},
+      {"long header", answer_in_one(long_head + "\r\nbody"), DL_HEADER_TOO_LONG},
+      {"silent at once", silent_after(""), DL_RECEIVE_FAILED},
+      {"silent in the status", silent_after("HTTP/1.0 2"), DL_RECEIVE_FAILED},
+      {"silent in the body", silent_after(ok_head + "the first line\n"), DL_RECEIVE_FAILED},
+      {"endless body", endless, DL_TOO_LARGE},
+      {"trickle past the deadline", trickle, DL_RECEIVE_FAILED},
+      {"stated beyond the bound", stated("Content-Length: 65537"), DL_TOO_LARGE},
+      {"more than stated, then silent",
+       silent_after("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n12345"), DL_LENGTH_MISMATCH},
+      {"less than stated", stated("Content-Length: 6"), DL_LENGTH_MISMATCH},
+      {"negative length", stated("Content-Length: -1"), DL_BAD_LENGTH},
+      {"blank before the colon", stated("Content-Length : 5"), DL_BAD_LENGTH},
+      {"not a number", stated("Content-Length: five"), DL_BAD_LENGTH},
+      {"no value", stated("Content-Length:"), DL_BAD_LENGTH},
+      {"two values", stated("Content-Length: 5\r\nContent-Length: 6"), DL_BAD_LENGTH},
   };
   for (const auto &row : failures) {
     write_file(output_, "earlier lyrics");
-    EXPECT_EQ(download(answer_in_one(row.answer)), row.result) << row.answer;
-    EXPECT_EQ(stored(), "earlier lyrics"s) << row.answer;
-    EXPECT_EQ(listing(), "out.lrc") << row.answer;
-  }
-}
-
-TEST_F(HttpDownload, GivesUpOnASilentServer) {
-  write_file(output_, "earlier lyrics");
-  http_set_timeout(short_timeout_ms);
-  for (const std::string &said : {""s, "HTTP/1.0 2"s, ok_head, ok_head + "the first line\n"}) {
-    ScriptedAnswer silent = answer_in_one(said);
-    silent.fall_silent = true;
-    EXPECT_EQ(download(silent), DL_RECEIVE_FAILED) << said;
-    EXPECT_EQ(stored(), "earlier lyrics"s) << said;
-    EXPECT_EQ(listing(), "out.lrc") << said;
+    EXPECT_EQ(download(row.answer, quick_limits), row.result) << row.name;
+    EXPECT_EQ(stored(), "earlier lyrics"s) << row.name;
+    EXPECT_EQ(listing(), "out.lrc") << row.name;
   }
 }
 
@@ -137,28 +153,38 @@ TEST_F(HttpDownload, StoresBodiesOfManyReceivesAndNulBytesUnchanged) {
 
 TEST_F(HttpDownload, ExpandsNewlinesInTextModeOnly) {
   const std::string body = "a\nb\r\nc\0\n"s;
-  EXPECT_EQ(download(answer_in_one(ok_head + body), PATH_TEXT("w")), DL_OK);
+  LoopbackServer server(answer_in_one(ok_head + body));
+  EXPECT_EQ(download(server, PATH_TEXT("w")), DL_OK);
   EXPECT_EQ(stored(), "a\r\nb\r\r\nc\0\r\n"s);
-  EXPECT_EQ(download(answer_in_one(ok_head + body), PATH_TEXT("wb")), DL_OK);
+  EXPECT_EQ(download(server, PATH_TEXT("wb")), DL_OK);
   EXPECT_EQ(stored(), body);
 }
 
 TEST_F(HttpDownload, ReportsAnOutputFileThatCannotBeCreated) {
   LoopbackServer server(answer_in_one(ok_head + "lyrics"));
   auto unreachable = directory_ / "no-such-folder" / "out.lrc";
-  EXPECT_EQ(http_download("127.0.0.1", server.port(), "/", unreachable.c_str(), PATH_TEXT("w")),
+  EXPECT_EQ(http_download("127.0.0.1", server.port(), "/", unreachable.c_str(), PATH_TEXT("w"),
+                          lyrics_download_limits),
             DL_CANNOT_WRITE);
   EXPECT_EQ(listing(), "");
 }
 
-TEST_F(HttpDownload, ReportsARefusedConnection) {
-  int port;
+// A refused connection fails at once; one that is never answered fails
+// when its wait runs out (a blocking connect would take minutes).
+TEST_F(HttpDownload, ReportsAConnectionRefusedOrNotMadeInTime) {
+  int refused_port;
   {
     LoopbackServer gone(answer_in_one(""));
-    port = gone.port();
+    refused_port = gone.port();
   }
-  EXPECT_EQ(http_download("127.0.0.1", port, "/", output_.c_str(), PATH_TEXT("wb")),
-            DL_CONNECT_FAILED);
+  UnansweredPort unanswered;
+  for (int port : {refused_port, unanswered.port()}) {
+    auto result = std::async(std::launch::async, [&] {
+      return http_download("127.0.0.1", port, "/", output_.c_str(), PATH_TEXT("wb"), quick_limits);
+    });
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(30)), std::future_status::ready) << port;
+    EXPECT_EQ(result.get(), DL_CONNECT_FAILED) << port;
+  }
 }
 
 }  // namespace

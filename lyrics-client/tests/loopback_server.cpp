@@ -21,7 +21,7 @@ using socket_length = socklen_t;
 namespace {
 
 constexpr int poll_ms = 10;  // how often the accept loop looks for the stop flag
-constexpr int pause_between_segments_ms = 15;
+constexpr int unanswered_connect_ms = 200;
 
 [[noreturn]] void fail(const char *what) {
   std::fprintf(stderr, "loopback server: %s\n", what);
@@ -36,12 +36,30 @@ bool readable_within(std::uintptr_t socket, int timeout_ms) {
   return select(static_cast<int>(socket) + 1, &readable, nullptr, nullptr, &limit) > 0;
 }
 
-void send_all(socket_handle socket, const std::string &bytes) {
+// False when the client has gone; its result tells the test.
+bool send_all(socket_handle socket, const std::string &bytes) {
   for (std::size_t sent = 0; sent < bytes.size();) {
     int count = socket_send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-    if (count <= 0) return;  // the client has gone; its result tells the test
+    if (count <= 0) return false;
     sent += static_cast<std::size_t>(count);
   }
+  return true;
+}
+
+// A listening socket on 127.0.0.1 with a port of its own.
+socket_handle listen_on_loopback(int backlog, int *port) {
+  if (!network_start()) fail("no network");
+  socket_handle listener = tcp_socket_open();
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socket_length length = sizeof address;
+  auto *generic = reinterpret_cast<sockaddr *>(&address);
+  if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
+      listen(listener, backlog) != 0 || getsockname(listener, generic, &length) != 0)
+    fail("cannot listen on 127.0.0.1");
+  *port = ntohs(address.sin_port);
+  return listener;
 }
 
 }  // namespace
@@ -68,18 +86,7 @@ LoopbackServer::LoopbackServer(ScriptedAnswer answer)
     : LoopbackServer([answer](const std::string &) { return answer; }) {}
 
 LoopbackServer::LoopbackServer(Responder respond) : respond_(std::move(respond)) {
-  if (!network_start()) fail("no network");
-  listener_ = tcp_socket_open();
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socket_length length = sizeof address;
-  auto *generic = reinterpret_cast<sockaddr *>(&address);
-  socket_handle listener = static_cast<socket_handle>(listener_);
-  if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
-      listen(listener, 16) != 0 || getsockname(listener, generic, &length) != 0)
-    fail("cannot listen on 127.0.0.1");
-  port_ = ntohs(address.sin_port);
+  listener_ = static_cast<std::uintptr_t>(listen_on_loopback(16, &port_));
   thread_ = std::thread(&LoopbackServer::serve, this);
 }
 
@@ -126,13 +133,36 @@ void LoopbackServer::answer(std::uintptr_t handle) {
     requests_.push_back(request);
   }
   ScriptedAnswer script = respond_(request);
-  for (std::size_t i = 0; i < script.segments.size(); ++i) {
-    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause_between_segments_ms));
-    send_all(connection, script.segments[i]);
+  bool client_there = true;
+  for (std::size_t i = 0; i < script.segments.size() && client_there && !stopping_; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(script.pause_ms));
+    client_there = send_all(connection, script.segments[i]);
   }
+  while (!script.endless.empty() && client_there && !stopping_)
+    client_there = send_all(connection, script.endless);
   // Silent: hold the connection until the client gives up and closes it.
   while (script.fall_silent && !stopping_) {
     if (readable_within(handle, poll_ms) && socket_receive(connection, buffer, sizeof buffer, 0) <= 0)
       break;
   }
+}
+
+// A listener with the shortest queue, filled by connections that are never
+// accepted: once the queue is full the system drops further attempts
+// unanswered. A connection attempt that times out shows it is full.
+UnansweredPort::UnansweredPort() {
+  sockets_.push_back(static_cast<std::uintptr_t>(listen_on_loopback(0, &port_)));
+  std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    socket_handle queued = tcp_socket_open();
+    sockets_.push_back(static_cast<std::uintptr_t>(queued));
+    if (!socket_connect(queued, loopback, static_cast<std::uint16_t>(port_), unanswered_connect_ms))
+      return;
+  }
+  fail("the listener's queue never filled");
+}
+
+UnansweredPort::~UnansweredPort() {
+  for (std::uintptr_t socket : sockets_) socket_close(static_cast<socket_handle>(socket));
+  network_stop();
 }

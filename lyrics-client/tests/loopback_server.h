@@ -1,7 +1,7 @@
 // A scriptable HTTP server on 127.0.0.1 inside the test process: it answers
 // each connection with segments sent one by one with a pause between them,
-// so a test decides where the answer is cut, and can fall silent or close
-// early. Works on Linux and under wine (Winsock).
+// so a test decides where the answer is cut, and can fall silent, trickle,
+// send without end or close early. Works on Linux and under wine (Winsock).
 #pragma once
 
 #include <atomic>
@@ -12,7 +12,9 @@
 #include <vector>
 
 struct ScriptedAnswer {
-  std::vector<std::string> segments;  // sent in order, each with its own send, 15 ms apart
+  std::vector<std::string> segments;  // sent in order, each with its own send
+  int pause_ms = 15;                  // between two segments
+  std::string endless;                // afterwards sent again and again until the client goes
   bool fall_silent = false;           // afterwards keep the connection open, send nothing
 };
 
@@ -50,6 +52,21 @@ class LoopbackServer {
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
   std::thread thread_;
+};
+
+// A port on 127.0.0.1 whose listener never accepts and whose queue is
+// full, so that a connection attempt gets no answer at all.
+class UnansweredPort {
+ public:
+  UnansweredPort();
+  ~UnansweredPort();
+  UnansweredPort(const UnansweredPort &) = delete;
+  UnansweredPort &operator=(const UnansweredPort &) = delete;
+  int port() const { return port_; }
+
+ private:
+  std::vector<std::uintptr_t> sockets_;  // the listener, then the queued connections
+  int port_ = 0;
 };
 
 // The request path of a request head ("GET /path HTTP/1.0...").

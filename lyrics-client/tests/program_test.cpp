@@ -1,7 +1,8 @@
 // The Windows program's own logic below its window, where the end-to-end
 // tests cannot reach: selections with paths that do not fit, a folder that
-// ends in a backslash, a Notepad command too long, update paths too long,
-// and a swap whose second move fails.
+// ends in a backslash, a Notepad command too long, the restart command
+// (which wine would start even unquoted), update paths too long, and a swap
+// whose second move fails.
 #include "loopback_server.h"
 #include "main_window.h"
 #include "recording_lists.h"
@@ -80,6 +81,14 @@ TEST(NotepadCommand, QuotesThePathOrStartsNothing) {
   std::wstring longest = L"C:\\" + std::wstring(242, L'p') + L".lrc";  // 249 + 10 = 259
   EXPECT_TRUE(make_notepad_command(longest.c_str(), command, path_capacity));
   EXPECT_FALSE(make_notepad_command((longest + L"x").c_str(), command, path_capacity));
+}
+
+TEST(RestartCommand, NamesTheProgramAndQuotesItsPath) {
+  const wchar_t executable[] = L"C:\\Program Files\\carvelo\\carvelo.exe";
+  RestartCommand restart;
+  ASSERT_TRUE(make_restart_command(executable, restart));
+  EXPECT_STREQ(restart.application, executable);
+  EXPECT_STREQ(restart.command_line, L"\"C:\\Program Files\\carvelo\\carvelo.exe\"");
 }
 
 TEST(UpdatePaths, RefuseAnExecutablePathWithNoRoomForTheSuffix) {

@@ -17,7 +17,7 @@ constexpr Command commands[] = {
     {"decode", command_decode,
      "decode FILE -o OUT.wav [--rate HZ] [--channels N] [--read-size BYTES]"},
     {"tags", command_tags, "tags FILE [--native-encoding NAME]"},
-    {"sql", command_sql, "sql DBFILE SQL"},
+    {"sql", command_sql, "sql [--json] DBFILE SQL"},
     {"text", command_text, "text --font FILE -o OUT.png [options] (TEXT | --file TEXTFILE)"},
 };
 

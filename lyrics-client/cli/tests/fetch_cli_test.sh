@@ -7,8 +7,8 @@ source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 
 fetch=${1:?} server=${2:?} sample_music=${3:?}
 work=$(mktemp -d)
-server_pid=
-trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
+server_pid= slow_pid=
+trap 'kill $server_pid $slow_pid 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
 
 # get PATH: the raw answer of the server to one GET.
 get() {
@@ -26,6 +26,9 @@ printf 'MZ new build' >"$work/builds/0.1.4"
 server_pid=$!
 wait_until 10 grep -q '^listening on' "$work/server.out" || fatal "the server did not start"
 port=$(sed -n 's/^listening on 127.0.0.1://p' "$work/server.out")
+# The same lyrics from a server that takes 20 s to answer.
+"$server" --port 0 --lyrics "$work/lyrics" --delay-ms 20000 >"$work/slow.out" &
+slow_pid=$!
 
 # A batch: two known songs, an unknown one, a missing file.
 output=$("$fetch" --server "127.0.0.1:$port" "$music/봄날의 노래.mp3" "$music/Morning Walk.mp3" \
@@ -40,11 +43,20 @@ output=$("$fetch" --server "127.0.0.1:$port" "$music/Morning Walk.mp3")
 check "a batch without failures exits 0" 0 $?
 check "its lines" "$(printf '성공: Morning Walk.mp3\n완료.')" "$output"
 
+wait_until 10 grep -q '^listening on' "$work/slow.out" || fatal "the slow server did not start"
+slow_port=$(sed -n 's/^listening on 127.0.0.1://p' "$work/slow.out")
+output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$music/Morning Walk.mp3")
+check "--timeout ends a download that takes longer" "$(printf '실패: Morning Walk.mp3\n완료.')" \
+  "$output"
+
 # Usage errors.
 "$fetch" >/dev/null 2>&1; check "no files is a usage error" 2 $?
 "$fetch" --server >/dev/null 2>&1; check "--server without a value" 2 $?
 "$fetch" --server "127.0.0.1:99999" a.mp3 >/dev/null 2>&1; check "a port out of range" 2 $?
 "$fetch" --bogus a.mp3 >/dev/null 2>&1; check "an unknown option" 2 $?
+for timeout in "" 0 86401; do
+  "$fetch" --timeout $timeout a.mp3 >/dev/null 2>&1; check "--timeout '$timeout'" 2 $?
+done
 
 # The server's own answers.
 answer=$(get /ovra-player/carvelo/update/carvelo/0.1.4)
