@@ -120,6 +120,7 @@ void take_comments(FlacState *state, const FLAC__StreamMetadata_VorbisComment &b
         if (!comment || !vorbis_comment_field(comment, state->tags, &value_offset)) continue;
         if (!decoder_vorbis_parse_tag(comment, state->tags, 1)) state->out_of_memory = true;
     }
+    if (!tags_make_well_formed(state->tags)) state->out_of_memory = true;
 }
 
 void read_metadata(const FLAC__StreamDecoder *, const FLAC__StreamMetadata *block, void *client) {

@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include "utf8_text.h"
+
 namespace audio {
 
 audio_tags *tags_new() { return static_cast<audio_tags *>(calloc(1, sizeof(audio_tags))); }
@@ -13,6 +15,14 @@ void tags_free(audio_tags *tags) {
                        tags->description})
         free(text);
     free(tags);
+}
+
+bool tags_make_well_formed(audio_tags *tags) {
+    bool enough_memory = true;
+    for (char **text : {&tags->title, &tags->artist, &tags->album, &tags->year, &tags->genre,
+                        &tags->description})
+        enough_memory = make_well_formed_utf8(text) && enough_memory;
+    return enough_memory;
 }
 
 bool tags_have_title_artist_or_album(const audio_tags &tags) {

@@ -14,6 +14,11 @@ audio_tags *tags_new();
 // Releases each present text with free, then the record. Null is allowed.
 void tags_free(audio_tags *tags);
 
+// Makes every text of a record that owns its texts well-formed UTF-8 (see
+// make_well_formed_utf8). False when memory runs out; the texts that could
+// not be repaired are then null.
+bool tags_make_well_formed(audio_tags *tags);
+
 // True when the record holds a title, an artist or an album.
 bool tags_have_title_artist_or_album(const audio_tags &tags);
 

@@ -93,4 +93,11 @@ bool make_well_formed_utf8(char **text) {
     return repaired != nullptr;
 }
 
+bool is_well_formed_utf8(const char *text) {
+    if (!text) return true;
+    bool intact;
+    repaired_length(reinterpret_cast<const unsigned char *>(text), &intact);
+    return intact;
+}
+
 } // namespace audio

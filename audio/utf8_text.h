@@ -12,6 +12,9 @@ namespace audio {
 // Returns false when memory runs out; *text is then freed and null.
 bool make_well_formed_utf8(char **text);
 
+// True when the NUL-terminated text is well-formed UTF-8. Null is allowed.
+bool is_well_formed_utf8(const char *text);
+
 } // namespace audio
 
 #endif

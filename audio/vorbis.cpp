@@ -13,6 +13,7 @@
 #include "host_services.h"
 #include "pcm_format.h"
 #include "tags.h"
+#include "utf8_text.h"
 
 namespace audio {
 namespace {
@@ -29,6 +30,7 @@ struct VorbisState {
     unsigned char carry[max_frame_bytes];
     uint32_t carry_fill;   // bytes of the frame in carry
     uint32_t carry_offset; // bytes of it delivered; carry_fill when none wait
+    audio_tags repaired;   // owned well-formed copies of ill-formed tag texts
 };
 
 // A state whose file state was never opened, or was cleared by a failed
@@ -40,6 +42,10 @@ struct StateFree {
 struct StateClear {
     void operator()(VorbisState *state) const {
         ov_clear(&state->file);
+        for (char *text : {state->repaired.title, state->repaired.artist, state->repaired.album,
+                           state->repaired.year, state->repaired.genre,
+                           state->repaired.description})
+            free(text);
         free(state);
     }
 };
@@ -62,18 +68,36 @@ OpenedState open_file(const char *path) {
     return OpenedState{state.release()};
 }
 
+// Texts that are not well-formed UTF-8 are replaced by repaired copies that
+// the state owns; the others keep pointing into the comment storage.
+bool repair_tags(VorbisState *state, audio_tags *tags) {
+    constexpr char *audio_tags::*fields[] = {&audio_tags::title, &audio_tags::artist,
+                                            &audio_tags::album, &audio_tags::year,
+                                            &audio_tags::genre, &audio_tags::description};
+    for (char *audio_tags::*field : fields) {
+        if (is_well_formed_utf8(tags->*field)) continue;
+        char *copy = strdup(tags->*field);
+        if (!copy || !make_well_formed_utf8(&copy)) return false;
+        tags->*field = state->repaired.*field = copy;
+    }
+    return true;
+}
+
 // The tag record of an open file: every comment that names a tag, texts
 // pointing into the file state's comment storage. Null when the file has no
 // comment structure; false when memory runs out.
-bool read_tags(OggVorbis_File *file, audio_tags **tags) {
+bool read_tags(VorbisState *state, audio_tags **tags) {
     *tags = nullptr;
-    vorbis_comment *comments = ov_comment(file, -1);
+    vorbis_comment *comments = ov_comment(&state->file, -1);
     if (!comments) return true;
     *tags = tags_new();
     if (!*tags) return false;
     for (int i = 0; comments->user_comments && comments->user_comments[i]; ++i)
         decoder_vorbis_parse_tag(comments->user_comments[i], *tags, 0);
-    return true;
+    if (repair_tags(state, *tags)) return true;
+    free(*tags); // its texts belong to the file state
+    *tags = nullptr;
+    return false;
 }
 
 int vorbis_nothing_to_do() { return 0; }
@@ -84,7 +108,7 @@ audio_stream *vorbis_open(const char *path) {
     vorbis_info *info = ov_info(&state->file, -1);
     if (!info || !announce_pcm_format(info->channels, (int)info->rate)) return nullptr;
     audio_tags *tags;
-    if (!read_tags(&state->file, &tags)) return nullptr;
+    if (!read_tags(state.get(), &tags)) return nullptr;
     auto *stream = static_cast<audio_stream *>(calloc(1, sizeof(audio_stream)));
     if (!stream) {
         free(tags); // its texts belong to the file state

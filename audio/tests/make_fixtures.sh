@@ -84,7 +84,8 @@ flac -s -f "${raw[@]}" --sample-rate=44100 --channels=2 --bps=16 --blocksize=256
      -T TITLE=Later -T ALBUM=Later -o "$work/tagged.flac" "$work/small_blocks.raw"
 python3 - "$dir" "$work/tagged.flac" <<'PYTHON'
 import struct, sys
-comments = [b"TITLE=First", b"ARTIST=Tolmek", b"title=lower", b"TITLE=Second", b"DATE=2024"]
+comments = [b"TITLE=First", b"ARTIST=Tolmek", b"title=lower", b"TITLE=Second", b"DATE=2024",
+            b"ALBUM=A\xffB"]
 body = struct.pack("<I", 4) + b"hand" + struct.pack("<I", len(comments))
 body += b"".join(struct.pack("<I", len(c)) + c for c in comments)
 data = bytearray(open(sys.argv[2], "rb").read())
@@ -107,4 +108,26 @@ ogg_tone() {
 }
 ogg_tone stereo_44100 44100 2 3.0
 ogg_tone mono_22050 22050 1 1.0 -c TITLE=First -c ARTIST=Tolmek -c title=lower \
-  -c TITLE=Second -c DATE=2024
+  -c TITLE=Second -c DATE=2024 -c ALBUM=A~B
+# The encoders refuse ill-formed UTF-8: the album's "~" becomes a stray 0xFF
+# byte, and its page's checksum is made again.
+python3 - "$dir/mono_22050.ogg" <<'PYTHON'
+import sys
+def crc(page):
+    value = 0
+    for byte in page:
+        value ^= byte << 24
+        for _ in range(8):
+            value = (value << 1) ^ (0x04C11DB7 if value & 0x80000000 else 0)
+            value &= 0xFFFFFFFF
+    return value
+data = bytearray(open(sys.argv[1], "rb").read())
+at = data.index(b"ALBUM=A~B") + 7
+data[at] = 0xFF
+page = data.rindex(b"OggS", 0, at)
+length = 27 + data[page + 26]
+length += sum(data[page + 27:page + length])
+data[page + 22:page + 26] = bytes(4)
+data[page + 22:page + 26] = crc(data[page:page + length]).to_bytes(4, "little")
+open(sys.argv[1], "wb").write(data)
+PYTHON

@@ -147,8 +147,9 @@ TEST_F(Decoding, TakesTagsFromUpperCaseCommentsTheLaterWinning) {
     const struct {
         const audio_decoder *decoder;
         const char *file, *tags;
-    } cases[] = {{&decoder_flac, "tagged.flac", "title=Second|artist=Tolmek"}, // first block
-                 {&decoder_vorbis, "mono_22050.ogg", "title=Second|artist=Tolmek"},
+    } cases[] = {// the first block; a stray byte read as U+FFFD
+                 {&decoder_flac, "tagged.flac", "title=Second|artist=Tolmek|album=A\uFFFDB"},
+                 {&decoder_vorbis, "mono_22050.ogg", "title=Second|artist=Tolmek|album=A\uFFFDB"},
                  {&decoder_flac, "stereo_44100.flac", ""}, // a record without texts
                  {&decoder_vorbis, "stereo_44100.ogg", ""}};
     for (const auto &c : cases) {
