@@ -21,10 +21,3 @@ tolmek_dependency(dep::sqlite3 HEADER sqlite3.h LIBRARY sqlite3)
 
 # Shared objects every loading process must provide besides the C library.
 set(TOLMEK_DEPENDENCY_TARGETS dep::mpg123 dep::tremor dep::flac dep::freetype dep::sqlite3)
-
-# The C library and the compiler support library of this flavour, for the
-# ABI checks of what a device library may leave undefined.
-execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libc.so.6
-                OUTPUT_VARIABLE TOLMEK_LIBC OUTPUT_STRIP_TRAILING_WHITESPACE)
-execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libgcc_s.so.1
-                OUTPUT_VARIABLE TOLMEK_LIBGCC_S OUTPUT_STRIP_TRAILING_WHITESPACE)
