@@ -5,7 +5,9 @@
 #                         VERSION_SCRIPT file   # exactly the interface names
 #                         EXPECTED_EXPORTS file # the same names with their kinds
 #                         DEPENDENCIES dep::...
-#                         [IMPORTS file])       # dependency functions it may use
+#                         [IMPORTS file]        # dependency functions it may use
+#                         [PUBLIC_HEADER file]  # installed under include/tolmek
+#                         [DESCRIPTION text])   # for its pkg-config file
 #
 # The library is libtolmek-<name>.so.2. It compiles against the headers of
 # its dependencies but does not link them: they and the host services stay
@@ -14,18 +16,26 @@
 # header-only standard facilities. On the device it links against the C
 # library stub of device_libc.cmake and libgcc.a, nothing else.
 #
-# IMPORTS defaults to imports.list beside the calling CMakeLists.txt. An
-# ABI test checks the built file against EXPECTED_EXPORTS, IMPORTS, the C
-# library allowlist and the host services.
+# IMPORTS defaults to imports.list and PUBLIC_HEADER to tolmek_<name>.h,
+# beside the calling CMakeLists.txt. An ABI test checks the
+# built file against EXPECTED_EXPORTS, IMPORTS, the C library allowlist and
+# the host services; the install rules put the library, its development
+# link, its header and tolmek-<name>.pc in the install tree.
 
 include(device_libc)
 
 function(tolmek_device_library target)
   cmake_parse_arguments(PARSE_ARGV 1 L ""
-    "NAME;VERSION_SCRIPT;EXPECTED_EXPORTS;IMPORTS"
+    "NAME;VERSION_SCRIPT;EXPECTED_EXPORTS;IMPORTS;PUBLIC_HEADER;DESCRIPTION"
     "SOURCES;DEPENDENCIES")
   if(NOT L_IMPORTS)
     set(L_IMPORTS ${CMAKE_CURRENT_SOURCE_DIR}/imports.list)
+  endif()
+  if(NOT L_PUBLIC_HEADER)
+    set(L_PUBLIC_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/tolmek_${L_NAME}.h)
+  endif()
+  if(NOT L_DESCRIPTION)
+    set(L_DESCRIPTION "libtolmek-${L_NAME}, a device library of the ovra player")
   endif()
 
   add_library(${target} SHARED ${L_SOURCES})
@@ -69,6 +79,8 @@ function(tolmek_device_library target)
   set_property(GLOBAL APPEND PROPERTY TOLMEK_DEVICE_LIBRARIES ${target})
 
   tolmek_device_library_abi_test(${target} ${L_NAME} ${L_EXPECTED_EXPORTS} ${L_IMPORTS})
+  tolmek_device_library_install(${target} ${L_NAME} "${L_PUBLIC_HEADER}" "${L_DESCRIPTION}"
+    "${L_DEPENDENCIES}")
 endfunction()
 
 function(tolmek_device_library_abi_test target name exports imports)
@@ -97,4 +109,25 @@ function(tolmek_device_library_abi_test target name exports imports)
     list(APPEND labels ${TOLMEK_FLAVOUR})
   endif()
   set_tests_properties(${target}.abi PROPERTIES LABELS "${labels}")
+endfunction()
+
+# The library, its development link, its header and a pkg-config file whose
+# Requires names the dependency packages, so that a host linking the
+# library links them too: the library itself leaves them to the host.
+function(tolmek_device_library_install target name header description dependencies)
+  install(TARGETS ${target} LIBRARY DESTINATION lib)
+  if(EXISTS ${header})
+    install(FILES ${header} DESTINATION include/tolmek)
+  endif()
+  set(requires "")
+  foreach(dep IN LISTS dependencies)
+    get_target_property(package ${dep} TOLMEK_PKG_CONFIG)
+    list(APPEND requires ${package})
+  endforeach()
+  list(JOIN requires " " TOLMEK_PC_REQUIRES)
+  set(TOLMEK_PC_NAME ${name})
+  set(TOLMEK_PC_DESCRIPTION ${description})
+  set(pc ${CMAKE_BINARY_DIR}/pkgconfig/tolmek-${name}.pc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/tolmek.pc.in ${pc} @ONLY)
+  install(FILES ${pc} DESTINATION lib/pkgconfig)
 endfunction()
