@@ -113,11 +113,11 @@ bool take_format(audio_stream *stream) {
 // mpg123 reports a format change once, sometimes together with the last
 // bytes of the old format. read delivers those bytes first and catches the
 // change on its next call here, by comparing with the record. The query
-// leaves a report still pending in place.
+// takes a pending report with it, so a change it sees must be taken now.
 bool format_changed(audio_stream *stream) {
     long rate = 0;
     int channels = 0, encoding = 0;
-    mpg123_getformat2(handle_of(stream), &rate, &channels, &encoding, 0);
+    mpg123_getformat(handle_of(stream), &rate, &channels, &encoding);
     return rate != stream->rate || channels != stream->channels ||
            encoding != MPG123_ENC_SIGNED_16;
 }

@@ -77,7 +77,7 @@ char *redecode_from_native(const TagConverters &converters, std::string_view utf
 // Replaces the raw text by its UTF-8 conversion, which mpg123 then owns and
 // frees like the raw one. Returns the text's encoding.
 int convert_in_place(mpg123_string *raw) {
-    int encoding = mpg123_enc_from_id3((unsigned char)raw->p[0]);
+    mpg123_text_encoding encoding = mpg123_enc_from_id3((unsigned char)raw->p[0]);
     mpg123_string utf8;
     mpg123_init_string(&utf8);
     mpg123_store_utf8(&utf8, encoding, reinterpret_cast<unsigned char *>(raw->p) + 1,

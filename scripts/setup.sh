@@ -5,6 +5,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 sysroot="${TOLMEK_MIPSEL_SYSROOT:-$here/.deps/mipsel-sysroot}"
+uclibc="${TOLMEK_UCLIBC_ROOT:-$here/.deps/uclibc-ng-mipsel}"
 
 # Host packages: compilers of all three flavours, wine, Xvfb, qemu, the
 # native dependency headers, media tools for fixtures and the Korean font.
@@ -148,6 +149,45 @@ fix_absolute_links() {
   done < <(find "$sysroot" -type l)
 }
 
+# The device's kind of C library, built from Debian's uclibc-source: one
+# test loads every mipsel library under its loader (ld-uClibc.so.0) and
+# checks the C library allowlist against what it exports. Without the
+# loader's cache: under qemu /etc/ld.so.cache is the build machine's.
+uclibc_settings=(
+  'ARCH_LITTLE_ENDIAN=y' 'ARCH_WANTS_LITTLE_ENDIAN=y'
+  'CROSS_COMPILER_PREFIX="mipsel-linux-gnu-"'
+  'KERNEL_HEADERS="/usr/mipsel-linux-gnu/include"'
+  'UCLIBC_HAS_THREADS=y' 'UCLIBC_HAS_THREADS_NATIVE=y'
+  'UCLIBC_HAS_WCHAR=y' 'DO_C99_MATH=y'
+  'RUNTIME_PREFIX="/"' 'DEVEL_PREFIX="/usr/"' 'LDSO_CACHE_SUPPORT=n'
+)
+build_uclibc() {
+  local stamp="$uclibc/.settings" source
+  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "${uclibc_settings[*]}" ] && return
+  source=$(ls /usr/src/uClibc-ng-*.tar.xz | sort -V | tail -n1)
+  echo "setup: building $(basename "$source" .tar.xz) for mipsel into $uclibc (a few minutes)"
+  local work
+  work=$(mktemp -d)
+  tar -xf "$source" -C "$work" --strip-components=1
+  (
+    cd "$work"
+    quietly make ARCH=mips defconfig
+    local setting
+    for setting in "${uclibc_settings[@]}"; do
+      sed -i -e "/^${setting%%=*}=/d" -e "/^# ${setting%%=*} is not set/d" .config
+      echo "$setting" >>.config
+    done
+    sed -i -e '/^ARCH_BIG_ENDIAN=/d' -e '/^ARCH_WANTS_BIG_ENDIAN=/d' -e '/^HAS_NO_THREADS=/d' .config
+    quietly make ARCH=mips olddefconfig
+    quietly make ARCH=mips -j "$(nproc)"
+    rm -rf "$uclibc"
+    quietly make ARCH=mips PREFIX="$uclibc" install
+  )
+  rm -rf "$work"
+  echo "${uclibc_settings[*]}" >"$stamp"
+}
+
 install_host_packages
 enable_i386_programs
 assemble_sysroot
+build_uclibc
