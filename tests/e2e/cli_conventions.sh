@@ -1,31 +1,25 @@
-# Sourced by the tool tests. `expect_conventions TOOL...` runs TOOL (which
-# may start with an emulator) once per line "EXIT STREAM ARGUMENTS..." of
-# its standard input and expects that exit code with output on STREAM (out
-# or err) alone: help on standard output with 0, a usage error's usage on
-# standard error with 2. Prints a FAIL line per miss; returns the misses.
-# `expect_version NAME TOOL...`: TOOL --version prints "NAME X.Y.Z".
+# Sourced by the tool tests. `expect_conventions TOOL...` (TOOL may start
+# with an emulator) runs TOOL once per input line "EXIT STREAM ARGUMENTS..."
+# and expects that exit code and output on one stream alone: out (help),
+# err (a usage error's usage) or version (standard output "NAME X.Y.Z",
+# NAME being TOOL's file name). Prints a FAIL line per miss; returns the
+# number of misses.
 expect_conventions() {
-  local scratch code stream other args got misses=0
-  scratch=$(mktemp -d)
+  local scratch name code stream args got out err misses=0
+  scratch=$(mktemp)
+  name=$(basename "${!#}")
   while read -r code stream args; do
-    other=err
-    [ "$stream" = err ] && other=out
-    "$@" $args >"$scratch/out" 2>"$scratch/err" </dev/null
+    err=$("$@" $args 2>&1 >"$scratch" </dev/null)
     got=$?
-    if [ "$got" != "$code" ] || [ ! -s "$scratch/$stream" ] || [ -s "$scratch/$other" ]; then
-      echo "FAIL: '$args' exited with $got, expected $code and output on std$stream alone"
-      misses=$((misses + 1))
-    fi
+    out=$(cat "$scratch")
+    case $stream in
+      out) [ -n "$out" ] && [ -z "$err" ] ;;
+      err) [ -z "$out" ] && [ -n "$err" ] ;;
+      version) [[ -z $err && $out =~ ^$name\ [0-9]+\.[0-9]+\.[0-9]+$ ]] ;;
+    esac && [ "$got" = "$code" ] && continue
+    echo "FAIL: $name $args: exit $got, expected $code; printed [$out] and on stderr [$err]"
+    misses=$((misses + 1))
   done
-  rm -rf "$scratch"
+  rm -f "$scratch"
   return $misses
-}
-
-expect_version() {
-  local name=$1 printed
-  shift
-  printed=$("$@" --version)
-  [[ $? = 0 && $printed =~ ^$name\ [0-9]+\.[0-9]+\.[0-9]+$ ]] && return 0
-  echo "FAIL: $name --version printed '$printed'"
-  return 1
 }

@@ -54,6 +54,7 @@ check "--timeout ends a download that takes longer" "$(printf '실패: Morning W
 # Command-line conventions of both tools.
 expect_conventions "$fetch" <<EOF || failures=$((failures + $?))
 0 out --help
+0 version --version
 2 err
 2 err --server
 2 err --server 127.0.0.1:99999 a.mp3
@@ -64,12 +65,11 @@ expect_conventions "$fetch" <<EOF || failures=$((failures + $?))
 EOF
 expect_conventions "$server" <<EOF || failures=$((failures + $?))
 0 out --help
+0 version --version
 2 err
 2 err add-lyrics $work/lyrics
 2 err --port 65536 --lyrics $work/lyrics
 EOF
-expect_version carvelo-fetch "$fetch" || failures=$((failures + 1))
-expect_version lyrics-server "$server" || failures=$((failures + 1))
 check "a file that cannot be read is named" "lyrics-server: $work/none.mp3: cannot open" \
   "$("$server" fingerprint "$work/none.mp3" 2>&1)"
 
