@@ -2,10 +2,12 @@
 # tolmek decode and tolmek tags from the outside: the WAV file is readable
 # by sox, has the asked format, and sounds like an independent decoder's
 # output (for FLAC, is the same file); output to a pipe, and no output path
-# lost to a failure; the tags come out as text lines; bad input exits with 2.
+# lost to a failure; the tags come out as text lines; bad input exits with 2
+# and a message naming the file; help, usage errors and the version.
 # Usage: tolmek_tool_test.sh FIXTURE_DIR TOLMEK_COMMAND...
 # (the command may start with an emulator).
 set -uo pipefail
+source "$(dirname "$0")/../../tests/e2e/cli_conventions.sh"
 
 fixtures=$1
 shift
@@ -18,7 +20,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect_exit() { # CODE ARGS...
   local want=$1 got
   shift
-  "${tolmek[@]}" "$@" >"$work/out" 2>"$work/err"
+  "${tolmek[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null
   got=$?
   [ "$got" = "$want" ] || fail "tolmek $* exited with $got, expected $want: $(cat "$work/err")"
 }
@@ -98,15 +100,32 @@ done
 expect_exit 0 tags "$fixtures/stereo_44100.mp3"
 [ ! -s "$work/out" ] || fail "tags of an untagged file printed: $(cat "$work/out")"
 
-# input that cannot be used
-expect_exit 2 decode "$fixtures/stereo_44100.mp3.txt" -o "$work/x.wav"
-grep -q 'no decoder' "$work/err" || fail "message for an unknown kind: $(cat "$work/err")"
-expect_exit 2 decode "$fixtures/not_audio.mp3" -o "$work/x.wav"
-grep -q 'cannot be opened' "$work/err" || fail "message for a broken file: $(cat "$work/err")"
-expect_exit 2 tags "$fixtures/not_audio.mp3"
+# Command-line conventions, and input that cannot be used: the message
+# names the tool and the file.
+expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
+0 out --help
+0 version --version
+0 out decode --help
+0 out tags -h
+2 err
+2 err no-such-command
+2 err decode $fixtures/stereo_44100.mp3
+2 err decode $fixtures/stereo_44100.mp3 -o $work/x.wav --channels 3
+2 err tags
+EOF
+cp "$fixtures/not_audio.mp3" "$work/not_audio.ogg"
+cp "$fixtures/not_audio.mp3" "$work/not_audio.flac"
+while read -r file message; do
+  expect_exit 2 decode "$file" -o "$work/x.wav"
+  [ "$(cat "$work/err")" = "tolmek: $file: $message" ] || fail "decoding $file: $(cat "$work/err")"
+done <<EOF
+$fixtures/stereo_44100.mp3.txt no decoder takes files of this kind
+$fixtures/not_audio.mp3 not an MP3 stream
+$work/not_audio.ogg not an Ogg Vorbis stream
+$work/not_audio.flac not a FLAC stream
+$work/missing.mp3 cannot open: No such file or directory
+EOF
 expect_exit 2 tags "$fixtures/tagged_cp949.mp3" --native-encoding NO-SUCH-ENCODING
-expect_exit 2 decode "$fixtures/stereo_44100.mp3"
-expect_exit 2 decode "$fixtures/stereo_44100.mp3" -o "$work/x.wav" --channels 3
 [ ! -e "$work/x.wav" ] || fail "a failed decode left its output file"
 
 # a format change cannot be held by one WAV file: failure, no output

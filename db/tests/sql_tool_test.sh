@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # tolmek sql on a real database file: the tool writes it, the sqlite3 shell
-# reads it back, and the tool prints what the shell stored.
+# reads it back, and the tool prints what the shell stored; failures name
+# the database file; help and usage errors.
 # Usage: sql_tool_test.sh WORKDIR [EMULATOR...] TOLMEK
 set -uo pipefail
+source "$(dirname "$0")/../../tests/e2e/cli_conventions.sh"
 
 workdir=$1
 shift
@@ -54,14 +56,17 @@ expect "no rows: output" "" "$out"
 
 run_sql "$db" "SELECT * FROM songs; SELECT * FROM missing"
 expect "failure: exit" 1 "$status"
-expect "failure: message" "no such table: missing" "$err"
+expect "failure: message" "tolmek: $db: no such table: missing" "$err"
 
 run_sql "$workdir/no/such/dir.db" "SELECT 1"
 expect "open failure: exit" 1 "$status"
-expect "open failure: message" "unable to open database file" "$err"
+expect "open failure: message" "tolmek: $workdir/no/such/dir.db: unable to open database file" "$err"
 
-run_sql "$db"
-expect "usage: exit" 2 "$status"
+expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
+0 out sql --help
+2 err sql $db
+2 err sql --csv $db SELECT
+EOF
 
 if [ "$failures" -gt 0 ]; then exit 1; fi
 echo "ok: tolmek sql"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # tolmek text from the outside: the PNG holds the drawn pixels (read back
-# with ffmpeg) on both targets, and unusable input exits with 2.
+# with ffmpeg) on both targets, and unusable input exits with 2, naming the
+# file; help and usage errors.
 # Usage: text_tool_test.sh FIXTURE_DIR WORK_DIR TOLMEK_COMMAND...
 set -uo pipefail
+source "$(dirname "$0")/../../tests/e2e/cli_conventions.sh"
 fixtures=$1 work=$2
 shift 2
 rm -rf "$work" && mkdir -p "$work"
@@ -12,9 +14,9 @@ tolmek=("$@")
 run() { # EXPECTED_EXIT ARGS...
   local want=$1 got
   shift
-  "${tolmek[@]}" text "$@" >"$work/out" 2>&1
+  "${tolmek[@]}" text "$@" >"$work/out" 2>"$work/err" </dev/null
   got=$?
-  [ "$got" = "$want" ] || fail "tolmek text $* exited with $got, expected $want: $(cat "$work/out")"
+  [ "$got" = "$want" ] || fail "tolmek text $* exited with $got, expected $want: $(cat "$work/err")"
 }
 row() { # PNG ROW: its pixels as RGB hex
   ffmpeg -loglevel error -i "$1" -vf "crop=iw:1:0:$2" -f rawvideo -pix_fmt rgb24 - | od -An -v -tx1 |
@@ -35,8 +37,17 @@ run 0 --font "$fixtures/layout.ttf" -o "$work/lines.png" --size 10 --canvas 20x4
   --align center --valign bottom --clip --file "$work/lines.txt"
 [ "$(cat "$work/out")" = "result: 45" ] || fail "two lines printed $(cat "$work/out")"
 
-run 2 --font "$work/lines.txt" -o "$work/bad.png" a
-run 2 --font "$fixtures/layout.ttf" -o "$work/bad.png" --align middle a
-run 2 --font "$fixtures/layout.ttf" -o "$work/bad.png" --file "$work/lines.txt" a
+while read -r font message; do
+  run 2 --font "$font" -o "$work/bad.png" a
+  [ "$(cat "$work/err")" = "tolmek: $font: $message" ] || fail "font $font: $(cat "$work/err")"
+done <<EOF
+$work/lines.txt not a font FreeType can open
+$work/missing.ttf cannot open: No such file or directory
+EOF
+expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
+0 out text --help
+2 err text --font $fixtures/layout.ttf -o $work/bad.png --align middle a
+2 err text --font $fixtures/layout.ttf -o $work/bad.png --file $work/lines.txt a
+EOF
 [ ! -e "$work/bad.png" ] || fail "a refused call wrote bad.png"
 exit $((failures > 0))

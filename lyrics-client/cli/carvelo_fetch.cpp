@@ -1,11 +1,12 @@
 // carvelo-fetch: the lyrics job from the command line.
 //
 //   carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...
+//   carvelo-fetch --help | --version
 //
 // Runs the job for each file in order, prints each result line as it is
 // produced and then "완료.". --timeout bounds each file's download as a
 // whole (default 60). Exits 0 when every file succeeded, 1 when any failed,
-// 2 on a usage error.
+// 2 on a usage error, after the usage on standard error.
 #include "fetch_job.h"
 
 #include <cstdio>
@@ -22,6 +23,7 @@ constexpr int most_timeout_seconds = 86400;
 
 constexpr char usage[] =
     "usage: carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...\n"
+    "       carvelo-fetch --help | --version\n"
     "Fetches the lyrics of each music file into a .lrc file beside it.\n"
     "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n";
 
@@ -75,6 +77,12 @@ int usage_error(const char *problem, const char *detail = "") {
   return exit_usage;
 }
 
+// Help and version: exit 0 once the text reached standard output.
+int print(const char *text) {
+  std::fputs(text, stdout);
+  return std::fflush(stdout) == 0 ? exit_all_fetched : exit_some_failed;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -88,10 +96,8 @@ int main(int argc, char **argv) {
       ++first_file;
       break;
     }
-    if (argument == "-h" || argument == "--help") {
-      std::fputs(usage, stdout);
-      return exit_all_fetched;
-    }
+    if (argument == "-h" || argument == "--help") return print(usage);
+    if (argument == "--version") return print("carvelo-fetch " TOLMEK_VERSION "\n");
     if (argument == "--server") {
       if (++first_file == argc) return usage_error("--server needs HOST[:PORT]");
       if (!parse_server(argv[first_file], host, server))

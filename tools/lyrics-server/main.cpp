@@ -5,6 +5,10 @@
 //                 [--delay-ms N] [--log FILE]
 //   lyrics-server add-lyrics DIR MP3 LRC    store LRC as the lyrics of MP3
 //   lyrics-server fingerprint FILE...       print each file's fingerprint
+//   lyrics-server --help | --version
+//
+// Help goes to standard output with exit 0; a usage error prints the usage
+// on standard error and exits with 2; a server that cannot start exits 1.
 #include "server.h"
 
 #include "fingerprint.h"
@@ -22,7 +26,8 @@ constexpr char usage[] =
     "usage: lyrics-server [--address A] --port N --lyrics DIR [--builds DIR]\n"
     "                     [--delay-ms N] [--log FILE]\n"
     "       lyrics-server add-lyrics DIR MP3 LRC\n"
-    "       lyrics-server fingerprint FILE...\n";
+    "       lyrics-server fingerprint FILE...\n"
+    "       lyrics-server --help | --version\n";
 
 int usage_error(const char *problem) {
   std::fprintf(stderr, "lyrics-server: %s\n%s", problem, usage);
@@ -75,7 +80,7 @@ int add_lyrics(int argc, char **argv) {
   if (!fingerprint_text(argv[3], text)) return 1;
   std::string target = std::string(argv[2]) + "/" + text;
   if (!copy_file(argv[4], target)) {
-    std::fprintf(stderr, "lyrics-server: cannot copy %s to %s\n", argv[4], target.c_str());
+    std::fprintf(stderr, "lyrics-server: %s: cannot copy to %s\n", argv[4], target.c_str());
     return 1;
   }
   std::printf("%s\n", text);
@@ -130,7 +135,11 @@ int main(int argc, char **argv) {
   if (command == "fingerprint") return print_fingerprints(argc, argv);
   if (command == "-h" || command == "--help") {
     std::fputs(usage, stdout);
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (command == "--version") {
+    std::printf("lyrics-server %s\n", TOLMEK_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   return serve(argc, argv);
 }

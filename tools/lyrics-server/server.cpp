@@ -171,7 +171,7 @@ int run_server(const ServerSettings &settings) {
   if (!settings.log_path.empty()) {
     request_log = std::fopen(settings.log_path.c_str(), "a");
     if (request_log == nullptr) {
-      std::fprintf(stderr, "lyrics-server: cannot write %s\n", settings.log_path.c_str());
+      std::fprintf(stderr, "lyrics-server: %s: cannot write\n", settings.log_path.c_str());
       return 1;
     }
   }

@@ -1,11 +1,12 @@
 // One audio file opened through libtolmek-audio's registry over the
 // reference host, as the audio subcommands of tolmek need it. Each step
-// prints why it failed and gives the exit code.
+// prints why it failed, naming the file, and gives the exit code.
 #ifndef TOLMEK_TOOL_AUDIO_FILE_H
 #define TOLMEK_TOOL_AUDIO_FILE_H
 
 #include <stdio.h>
 
+#include "input_file.h"
 #include "reference_host.h"
 #include "tolmek_audio.h"
 
@@ -21,6 +22,15 @@ inline int start_audio() {
     return 1;
 }
 
+// Why a decoder refuses a file it can read: the reference host takes every
+// format, so the file does not hold that decoder's kind of stream.
+inline const char *refusal(const audio_decoder *decoder) {
+    if (decoder == &decoder_mp3) return "not an MP3 stream";
+    if (decoder == &decoder_vorbis) return "not an Ogg Vorbis stream";
+    if (decoder == &decoder_flac) return "not a FLAC stream";
+    return "cannot be decoded";
+}
+
 // Opens path for decoding into rate Hz (0: the file's own rate) and
 // channels channels. 0; or 2 when no decoder takes the file or it cannot be
 // opened, with nothing left open.
@@ -30,10 +40,11 @@ inline int open_audio_file(const char *path, int rate, int channels, AudioFile *
         fprintf(stderr, "tolmek: %s: no decoder takes files of this kind\n", path);
         return 2;
     }
+    if (report_unreadable(path)) return 2;
     reference_sound_reset(rate, channels);
     file->stream = file->decoder->open(path);
     if (!file->stream) {
-        fprintf(stderr, "tolmek: %s: cannot be opened for decoding\n", path);
+        fprintf(stderr, "tolmek: %s: %s\n", path, refusal(file->decoder));
         return 2;
     }
     return 0;

@@ -80,7 +80,7 @@ int decode_into(const AudioFile &file, const DecodeArguments &arguments, WavOutp
             return 1;
         }
         if (!wav->write(pcm.data(), (size_t)bytes)) {
-            fprintf(stderr, "tolmek: cannot write all of the WAV file\n");
+            fprintf(stderr, "tolmek: %s: cannot be written\n", arguments.output);
             return 1;
         }
     }
@@ -99,22 +99,25 @@ int decode(const DecodeArguments &arguments, const AudioFile &file) {
     return 1;
 }
 
-} // namespace
-
-int command_decode(int argc, char **argv) {
+int run_decode(int argc, char **argv) {
     DecodeArguments arguments;
-    if (!parse(argc, argv, &arguments)) {
-        fprintf(stderr, "usage: tolmek decode FILE -o OUT.wav [--rate HZ] [--channels N] "
-                        "[--read-size BYTES]\n"
-                        "  OUT.wav: a file, or - for standard output\n"
-                        "  HZ: MP3 output rate, the file's own when not given\n"
-                        "  N: 1 or 2 MP3 output channels, 2 when not given\n"
-                        "  BYTES: PCM bytes asked for by each read, 4096 when not given\n");
-        return 2;
-    }
+    if (!parse(argc, argv, &arguments)) return usage_error;
     AudioFile file;
     if (int code = start_audio()) return code;
     int code = open_audio_file(arguments.file, arguments.rate, arguments.channels, &file);
     if (code == 0) code = decode(arguments, file);
     return finish_audio(&file, code);
 }
+
+} // namespace
+
+const Command decode_command = {
+    "decode",
+    "decode FILE -o OUT.wav [--rate HZ] [--channels N] [--read-size BYTES]\n"
+    "  FILE: an MP3 (.mp3), Ogg Vorbis (.ogg) or FLAC (.flac) file\n"
+    "  OUT.wav: a file, or - for standard output\n"
+    "  HZ: MP3 output rate, the file's own when not given\n"
+    "  N: 1 or 2 MP3 output channels, 2 when not given\n"
+    "  BYTES: PCM bytes asked for by each read, 4096 when not given\n",
+    run_decode,
+};

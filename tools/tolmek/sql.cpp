@@ -82,24 +82,20 @@ void print_json(const db_res &table) {
     fputs(table.row_count ? "\n]\n" : "]\n", stdout);
 }
 
-} // namespace
-
-int command_sql(int argc, char **argv) {
+int run_sql(int argc, char **argv) {
     bool json = argc > 0 && strcmp(argv[0], "--json") == 0;
     if (json) argc--, argv++;
-    if (argc != 2) {
-        fprintf(stderr, "usage: tolmek sql [--json] DBFILE SQL\n");
-        return 2;
-    }
-    sqlite3 *db = db_open(argv[0]);
+    if (argc != 2) return usage_error;
+    const char *path = argv[0];
+    sqlite3 *db = db_open(path);
     if (!db) {
-        fprintf(stderr, "%s\n", db_err_msg);
+        fprintf(stderr, "tolmek: %s: %s\n", path, db_err_msg);
         return 1;
     }
     db_res *table = nullptr;
     int status = db_exec(db, argv[1], &table);
     if (status != 0)
-        fprintf(stderr, "%s\n", db_err_msg);
+        fprintf(stderr, "tolmek: %s: %s\n", path, db_err_msg);
     else if (json)
         print_json(*table);
     else
@@ -109,3 +105,13 @@ int command_sql(int argc, char **argv) {
     if (fflush(stdout) != 0) return 1; // the rows did not all get out
     return status == 0 ? 0 : 1;
 }
+
+} // namespace
+
+const Command sql_command = {
+    "sql",
+    "sql [--json] DBFILE SQL\n"
+    "  prints the column names, then one tab-separated line per row;\n"
+    "  --json: an array of objects, one per row\n",
+    run_sql,
+};

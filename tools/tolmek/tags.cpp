@@ -41,14 +41,9 @@ int set_native_encoding(const char *name) {
     return 2;
 }
 
-} // namespace
-
-int command_tags(int argc, char **argv) {
+int run_tags(int argc, char **argv) {
     TagsArguments arguments;
-    if (!parse(argc, argv, &arguments)) {
-        fprintf(stderr, "usage: tolmek tags FILE [--native-encoding NAME]\n");
-        return 2;
-    }
+    if (!parse(argc, argv, &arguments)) return usage_error;
     AudioFile file;
     if (int code = start_audio()) return code;
     int code = set_native_encoding(arguments.native_encoding);
@@ -57,3 +52,14 @@ int command_tags(int argc, char **argv) {
     if (code == 0 && fflush(stdout) != 0) code = 1;
     return finish_audio(&file, code);
 }
+
+} // namespace
+
+const Command tags_command = {
+    "tags",
+    "tags FILE [--native-encoding NAME]\n"
+    "  prints one \"name: text\" line per tag the file has\n"
+    "  NAME: the legacy encoding (such as CP949) that ISO-8859-1 and ID3v1\n"
+    "  tag texts are really written in\n",
+    run_tags,
+};

@@ -25,6 +25,7 @@
 #include <png.h>
 
 #include "commands.h"
+#include "input_file.h"
 #include "tolmek_font.h"
 
 namespace {
@@ -189,22 +190,15 @@ bool render_framebuffer(const TextArguments &a, const char *text, const int32_t 
     return write_png(a.output, a.width, a.height, PNG_FORMAT_RGB, rgb.data());
 }
 
-} // namespace
-
-int command_text(int argc, char **argv) {
+int run_text(int argc, char **argv) {
     TextArguments a;
-    if (!parse(argc, argv, &a)) {
-        fprintf(stderr, "usage: tolmek text --font FILE -o OUT.png [--size PX] [--canvas WxH]\n"
-                        "  [--box X,Y,W,H] [--align left|center|right] [--valign top|middle|bottom]\n"
-                        "  [--clip] [--colour RRGGBB] [--background RRGGBB] [--target image|fb]\n"
-                        "  (TEXT | --file TEXTFILE)\n");
-        return 2;
-    }
+    if (!parse(argc, argv, &a)) return usage_error;
     std::string file_text;
     if (a.file && !read_file(a.file, &file_text)) {
         fprintf(stderr, "tolmek: %s: cannot read\n", a.file);
         return 2;
     }
+    if (report_unreadable(a.font)) return 2;
     if (font_open(a.font) != 0) {
         fprintf(stderr, "tolmek: %s: not a font FreeType can open\n", a.font);
         return 2;
@@ -219,3 +213,14 @@ int command_text(int argc, char **argv) {
     printf("result: %d\n", result);
     return fflush(stdout) == 0 ? 0 : 1;
 }
+
+} // namespace
+
+const Command text_command = {
+    "text",
+    "text --font FILE -o OUT.png [options] (TEXT | --file TEXTFILE)\n"
+    "  options: [--size PX] [--canvas WxH] [--box X,Y,W,H]\n"
+    "  [--align left|center|right] [--valign top|middle|bottom] [--clip]\n"
+    "  [--colour RRGGBB] [--background RRGGBB] [--target image|fb]\n",
+    run_text,
+};

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # carvelo-fetch against the sample lyrics server on loopback, with generated
-# MP3s: result lines and exit codes, and the sample server's own answers.
+# MP3s: result lines and exit codes, the sample server's own answers, and
+# the command-line conventions of both.
 #   fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
+source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
 
 fetch=${1:?} server=${2:?} sample_music=${3:?}
 work=$(mktemp -d)
@@ -49,14 +51,27 @@ output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$music/Morning Wa
 check "--timeout ends a download that takes longer" "$(printf '실패: Morning Walk.mp3\n완료.')" \
   "$output"
 
-# Usage errors.
-"$fetch" >/dev/null 2>&1; check "no files is a usage error" 2 $?
-"$fetch" --server >/dev/null 2>&1; check "--server without a value" 2 $?
-"$fetch" --server "127.0.0.1:99999" a.mp3 >/dev/null 2>&1; check "a port out of range" 2 $?
-"$fetch" --bogus a.mp3 >/dev/null 2>&1; check "an unknown option" 2 $?
-for timeout in "" 0 86401; do
-  "$fetch" --timeout $timeout a.mp3 >/dev/null 2>&1; check "--timeout '$timeout'" 2 $?
-done
+# Command-line conventions of both tools.
+expect_conventions "$fetch" <<EOF || failures=$((failures + $?))
+0 out --help
+0 version --version
+2 err
+2 err --server
+2 err --server 127.0.0.1:99999 a.mp3
+2 err --bogus a.mp3
+2 err --timeout
+2 err --timeout 0 a.mp3
+2 err --timeout 86401 a.mp3
+EOF
+expect_conventions "$server" <<EOF || failures=$((failures + $?))
+0 out --help
+0 version --version
+2 err
+2 err add-lyrics $work/lyrics
+2 err --port 65536 --lyrics $work/lyrics
+EOF
+check "a file that cannot be read is named" "lyrics-server: $work/none.mp3: cannot open" \
+  "$("$server" fingerprint "$work/none.mp3" 2>&1)"
 
 # The server's own answers.
 answer=$(get /ovra-player/carvelo/update/carvelo/0.1.4)
