@@ -74,7 +74,10 @@ bool channel_flags(bool rate_refused, long *flags) {
 }
 
 bool configure(mpg123_handle *handle) {
-    if (mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_PLAIN_ID3TEXT, 0.0) != MPG123_OK)
+    // Quiet: mpg123 would print a note to the host's stderr for every
+    // damaged frame of a file.
+    if (mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_PLAIN_ID3TEXT | MPG123_QUIET, 0.0) !=
+        MPG123_OK)
         return false;
     bool rate_refused = mpg123_param(handle, MPG123_FORCE_RATE, sound_rate, 0.0) != MPG123_OK;
     long flags;
