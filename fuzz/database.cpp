@@ -13,10 +13,12 @@
 
 namespace {
 
-constexpr int length_limit = 100000;    // bytes of a string, blob or SQL text
+// Small enough that a query making ever longer values (zeroblob(i) over a
+// recursive count) stops well before the sanitizer's heap grows to GBs.
+constexpr int length_limit = 20000;     // bytes of a string, blob or SQL text
 constexpr int program_limit = 25000;    // operations of one prepared statement
 constexpr int progress_period = 100;    // operations between progress calls
-constexpr int progress_limit = 10000;   // progress calls before a query stops
+constexpr int progress_limit = 2000;    // progress calls before a query stops
 constexpr sqlite3_int64 heap_limit = 64 << 20;
 
 // Stops a query that has run long enough (sqlite3_exec then fails).

@@ -4,8 +4,7 @@
 //
 // The first 8 bytes set up the run, the rest is the file:
 //   0    bit 0 scan first; bits 1-2 native tag encoding; bits 3-4 channels
-//        wanted; bits 5-7 a setting the host refuses (1 format, 2 channels,
-//        3 rate; other values none)
+//        wanted
 //   1    output rate, an index into output_rates
 //   2    the seed of the read sizes
 //   3    the read before which to seek
@@ -33,12 +32,13 @@ constexpr int wanted_channels[] = {2, 1, 3, 0};
 struct Setup {
   explicit Setup(const std::uint8_t *b)
       : scan(b[0] & 1), encoding(native_encodings[(b[0] >> 1) & 3]),
-        channels(wanted_channels[(b[0] >> 3) & 3]), refused(b[0] >> 5),
+        channels(wanted_channels[(b[0] >> 3) & 3]),
         rate(output_rates[b[1] % std::size(output_rates)]), read_seed(b[2]), seek_before(b[3]),
-        position(static_cast<std::int32_t>(b[4] | b[5] << 8 | b[6] << 16 | b[7] << 24)) {}
+        position(static_cast<std::int32_t>(b[4] | b[5] << 8 | b[6] << 16 |
+                                           std::uint32_t{b[7]} << 24)) {}
   bool scan;
   const char *encoding;
-  int channels, refused;
+  int channels;
   std::int32_t rate;
   unsigned read_seed, seek_before;
   std::int64_t position;
@@ -54,8 +54,6 @@ void use_native_encoding(const char *name) {
 
 void set_up_host(const Setup &setup) {
   reference_sound_reset(setup.rate, setup.channels);
-  if (setup.refused >= 1 && setup.refused <= 3)
-    reference_sound_refuse(static_cast<reference_sound_setting>(setup.refused - 1));
   decoder_mp3_use_scan = setup.scan;
   use_native_encoding(setup.encoding);
 }
