@@ -4,12 +4,13 @@
 #   asan    - x86_64 Linux under AddressSanitizer and UBSan, for the tests
 #   windows - i686-w64-mingw32, run under wine
 #   mipsel  - the device, run under qemu
+#   fuzz    - x86_64 Linux, clang: the libFuzzer harnesses of fuzz/ only
 # Usage: scripts/build.sh FLAVOUR [extra cmake arguments]
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_root="${TOLMEK_BUILD_ROOT:-$here/build}"
-flavour=${1:?usage: build.sh native|asan|windows|mipsel [cmake args]}
+flavour=${1:?usage: build.sh native|asan|windows|mipsel|fuzz [cmake args]}
 shift
 
 case "$flavour" in
@@ -19,6 +20,8 @@ case "$flavour" in
                  -DCMAKE_BUILD_TYPE=RelWithDebInfo
                  -DCARVELO_SERVER_HOST=127.0.0.1
                  -DTOLMEK_NATIVE_BUILD="$build_root/native") ;;
+  fuzz) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMEK_SANITIZE=ON -DTOLMEK_FUZZ=ON
+              -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   mipsel) args=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mipsel-linux-gnu.cmake"
                 -DCMAKE_BUILD_TYPE=RelWithDebInfo
                 -DTOLMEK_NATIVE_BUILD="$build_root/native") ;;
