@@ -74,10 +74,10 @@ TEST(FontSoak, TenThousandTextsLeaveNothingBehind) {
     int failures = 0;
     for (int context = 0; context < 100; context++) {
         failures += font_open(TOLMEK_NANUM_GOTHIC) != 0;
-        for (int text = 0; text < 50; text++) {
-            // y when nothing was laid out
-            failures += draw(image, texts[text % 3], {0, 0, 96, 40}, 16, ~0u, TEXT_CLIP) == 0;
-            failures += draw(fb, texts[text % 3], {0, 0, 96, 40}, 16, 0xFFFF, TEXT_ALIGN_CENTER) == 0;
+        for (int text = 0; text < 50; text++) { // a result of 0, y: nothing was laid out
+            const char *utf8 = texts[text % 3];
+            failures += draw(image, utf8, {0, 0, 96, 40}, 16, ~0u, TEXT_CLIP) == 0;
+            failures += draw(fb, utf8, {0, 0, 96, 40}, 16, 0xFFFF, TEXT_ALIGN_CENTER) == 0;
         }
         failures += font_close() != 0;
     }

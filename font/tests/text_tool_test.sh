@@ -34,8 +34,8 @@ for target in image fb; do
 done
 
 printf 'aaa\naaa' >"$work/lines.txt"
-check 0 "result: 45" "" --font "$fixtures/layout.ttf" -o "$work/lines.png" --size 10 --canvas 20x40 \
-  --align center --valign bottom --clip --file "$work/lines.txt"
+check 0 "result: 45" "" --font "$fixtures/layout.ttf" -o "$work/lines.png" --size 10 \
+  --canvas 20x40 --align center --valign bottom --clip --file "$work/lines.txt"
 check 2 "" "tolmek: $work/lines.txt: not a font FreeType can open" \
   --font "$work/lines.txt" -o "$work/bad.png" a
 check 2 "" "tolmek: $work/missing.ttf: cannot open: No such file or directory" \

@@ -32,7 +32,8 @@ dynamic=$(readelf -d -W "$library")
 dynsyms=$(readelf --dyn-syms -W "$library")
 word_bits=$(readelf -h "$library" | awk '/Class:/ { print ($2 == "ELF64") ? 64 : 32 }')
 # Symbol table rows: Num: Value Size Type Bind Vis Ndx Name
-undefined=$(awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" && $5 == "GLOBAL" { print $8 }' <<<"$dynsyms" | sort -u)
+undefined=$(awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" && $5 == "GLOBAL" { print $8 }' <<<"$dynsyms" |
+  sort -u)
 
 actual_soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 [ "$actual_soname" = "$soname" ] || fail "soname is '$actual_soname', expected '$soname'"
@@ -58,9 +59,10 @@ expected=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$exports" |
     $2 == "function" { print $1, "FUNC", "-"; next }
     $2 == "object" { print $1, "OBJECT", ($(col) != "" ? $(col) : $3); next }
     { print $1, "no kind in the exports table", "-" }' | sort -u)
-actual=$(awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") && $6 == "DEFAULT" \
-              && $4 != "SECTION" && $4 != "FILE" { sub(/@.*/, "", $8);
-                print $8, $4, ($4 == "FUNC" ? "-" : $3) }' <<<"$dynsyms" | sort -u)
+actual=$(awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") \
+              && $6 == "DEFAULT" && $4 != "SECTION" && $4 != "FILE" {
+                sub(/@.*/, "", $8); print $8, $4, ($4 == "FUNC" ? "-" : $3) }' <<<"$dynsyms" |
+  sort -u)
 missing=$(comm -13 <(echo "$actual") <(echo "$expected"))
 surplus=$(comm -23 <(echo "$actual") <(echo "$expected"))
 [ -z "$missing" ] || fail "expected but not exported as such: $(echo "$missing" | paste -sd, -)"
