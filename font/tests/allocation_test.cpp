@@ -1,44 +1,26 @@
-// The library loaded as the player loads it (dlopen, every symbol bound at
+// The library loaded as the player loads it (dlopen, every name bound at
 // once) draws with warm caches without allocating, but for the host's code
 // points of a UTF-8 call, and draws a host out of memory as an empty text.
-// malloc, calloc and realloc are replaced for the whole process: counted,
-// and malloc's blocks filled with junk, as recycled memory may be.
 #include <dlfcn.h>
-#include <string.h>
 
 #include <gtest/gtest.h>
 
+#include "failing_malloc.h"
 #include "text_canvas.h"
 
-extern "C" void *__libc_malloc(size_t size);
-extern "C" void *__libc_calloc(size_t count, size_t size);
-extern "C" void *__libc_realloc(void *block, size_t size);
-
 namespace {
-long allocations;
-bool out_of_memory;
-} // namespace
 
-extern "C" void *malloc(size_t size) noexcept {
-    void *block = out_of_memory ? nullptr : (++allocations, __libc_malloc(size));
-    return block ? memset(block, 0xA5, size) : nullptr;
+template <auto &function> auto *symbol(void *library, const char *name) {
+    return reinterpret_cast<decltype(&function)>(dlsym(library, name));
 }
-extern "C" void *calloc(size_t count, size_t size) noexcept {
-    return out_of_memory ? nullptr : (++allocations, __libc_calloc(count, size));
-}
-extern "C" void *realloc(void *block, size_t size) noexcept {
-    return out_of_memory ? nullptr : (++allocations, __libc_realloc(block, size));
-}
-
-namespace {
 
 TEST(FontLoad, DrawsWithoutAllocating) {
     void *library = dlopen(TOLMEK_FONT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    auto *open = reinterpret_cast<decltype(&font_open)>(dlsym(library, "font_open"));
-    auto *close = reinterpret_cast<decltype(&font_close)>(dlsym(library, "font_close"));
-    auto *draw = reinterpret_cast<decltype(&fb_draw_text)>(dlsym(library, "fb_draw_text"));
-    auto *draw_unicode = reinterpret_cast<decltype(&fb_draw_text_unicode)>(dlsym(library, "fb_draw_text_unicode"));
+    auto *open = symbol<font_open>(library, "font_open");
+    auto *close = symbol<font_close>(library, "font_close");
+    auto *draw = symbol<fb_draw_text>(library, "fb_draw_text");
+    auto *draw_unicode = symbol<fb_draw_text_unicode>(library, "fb_draw_text_unicode");
     ASSERT_TRUE(open && close && draw && draw_unicode);
     ASSERT_EQ(open(font_test::fixture("layout.ttf").c_str()), 0);
 
@@ -49,16 +31,19 @@ TEST(FontLoad, DrawsWithoutAllocating) {
     int32_t flags = TEXT_ALIGN_CENTER | TEXT_VALIGN_MIDDLE | TEXT_CLIP;
     draw_unicode(&fb, code_points, 0, 0, 64, 48, 10, 0xFFFF, flags);
     EXPECT_FALSE(canvas == blank);
-    allocations = 0;
+    start_counting();
     for (int i = 0; i < 10; i++) draw_unicode(&fb, code_points, 0, 0, 64, 48, 10, 0xFFFF, flags);
-    EXPECT_EQ(allocations, 0);
+    long warm = allocations();
     draw(&fb, text, 0, 0, 64, 48, 10, 0xFFFF, flags);
-    EXPECT_EQ(allocations, 1); // the host's code points
+    long utf8 = allocations() - warm;
+    stop_counting();
+    EXPECT_EQ(warm, 0);
+    EXPECT_EQ(utf8, 1) << "the host's code points";
 
     tolmek_framebuffer empty{64, 48, blank.pixels()};
-    out_of_memory = true;
+    start_counting(1); // the host has no memory for the code points
     int32_t result = draw(&empty, text, 0, 0, 64, 48, 10, 0xFFFF, flags);
-    out_of_memory = false;
+    stop_counting();
     EXPECT_EQ(result, draw(&empty, "", 0, 0, 64, 48, 10, 0xFFFF, flags));
     EXPECT_TRUE(blank == font_test::Canvas<uint16_t>(64, 48, 0));
     free(code_points);

@@ -9,7 +9,7 @@ using namespace font_test;
 
 namespace {
 
-TEST(Blend, ArithmeticExamples) {
+TEST(Blend, ExamplesAloneAndThroughAGreyGlyph) {
     struct {
         uint32_t colour;
         unsigned coverage;
@@ -23,9 +23,7 @@ TEST(Blend, ArithmeticExamples) {
     }
     for (auto [coverage, result] : {std::pair{255u, 0xF81F}, {128u, 0xB9F7}, {4u, 0x7BCF}, {3u, 0x7BEF}})
         EXPECT_EQ(font::blend_fb_pixel(0x7BEF, 0xF81F, coverage), result) << coverage;
-}
 
-TEST(Blend, GreyGlyphOnBothTargets) {
     ASSERT_EQ(font_open(fixture("layout.ttf").c_str()), 0);
     Canvas<uint32_t> image(4, 10, 0xF0E0D0C0); // bytes C0 D0 E0 F0 on little-endian targets
     draw(image, "h", {0, 0, 4, 10}, 10, 0x11223344, 0);

@@ -1,10 +1,11 @@
-// The font context's life: opening, refusing, closing, and the font it
-// keeps drawing from.
+// The font context's life: opening, refusing, closing, the font it keeps
+// drawing from, and ten thousand texts over a hundred contexts.
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "process_resources.h"
 #include "text_canvas.h"
 
 using namespace font_test;
@@ -60,6 +61,29 @@ TEST(FontContext, FindsHangulThroughTheUnicodeMap) {
         EXPECT_FALSE(hangul == blank || hangul == question) << size;
     }
     EXPECT_EQ(font_close(), 0);
+}
+
+// Each context draws fifty UTF-8 texts into an image and fifty onto a
+// framebuffer; heap and descriptors end where they started.
+TEST(FontSoak, TenThousandTextsLeaveNothingBehind) {
+    const char *const texts[] = {"밤편지 가사", "Lyrics 노래\n둘째 줄", "春 🎵 ?"};
+    Canvas<uint32_t> image(96, 40, 0);
+    Canvas<uint16_t> fb(96, 40, 0);
+    int descriptors = open_descriptors();
+    size_t heap = heap_in_use();
+    int failures = 0;
+    for (int context = 0; context < 100; context++) {
+        failures += font_open(TOLMEK_NANUM_GOTHIC) != 0;
+        for (int text = 0; text < 50; text++) { // a result of 0, y: nothing was laid out
+            const char *utf8 = texts[text % 3];
+            failures += draw(image, utf8, {0, 0, 96, 40}, 16, ~0u, TEXT_CLIP) == 0;
+            failures += draw(fb, utf8, {0, 0, 96, 40}, 16, 0xFFFF, TEXT_ALIGN_CENTER) == 0;
+        }
+        failures += font_close() != 0;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(open_descriptors(), descriptors);
+    EXPECT_EQ(heap_in_use(), heap);
 }
 
 } // namespace

@@ -7,16 +7,18 @@ set -uo pipefail
 source "$(dirname "$0")/../../tests/e2e/cli_conventions.sh"
 fixtures=$1 work=$2
 shift 2
+tolmek=("$@")
 rm -rf "$work" && mkdir -p "$work"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-tolmek=("$@")
-run() { # EXPECTED_EXIT ARGS...
-  local want=$1 got
-  shift
-  "${tolmek[@]}" text "$@" >"$work/out" 2>"$work/err" </dev/null
-  got=$?
-  [ "$got" = "$want" ] || fail "tolmek text $* exited with $got, expected $want: $(cat "$work/err")"
+
+# Runs tolmek text ARGS...: the exit and both output streams must be as given.
+check() { # EXIT STDOUT STDERR ARGS...
+  local want="$1 [$2] [$3]" got
+  shift 3
+  got=$("${tolmek[@]}" text "$@" 2>"$work/stderr" </dev/null)
+  got="$? [$got] [$(cat "$work/stderr")]"
+  [ "$got" = "$want" ] || fail "tolmek text $*: expected $want, got $got"
 }
 row() { # PNG ROW: its pixels as RGB hex
   ffmpeg -loglevel error -i "$1" -vf "crop=iw:1:0:$2" -f rawvideo -pix_fmt rgb24 - | od -An -v -tx1 |
@@ -25,25 +27,19 @@ row() { # PNG ROW: its pixels as RGB hex
 
 # "a" is a 3 x 4 box on the baseline (y 9 at size 10): rows 5 to 8.
 for target in image fb; do
-  run 0 --font "$fixtures/layout.ttf" -o "$work/$target.png" --target $target --size 10 \
-    --canvas 5x10 --box 1,0,5,10 --colour ff0000 --background 0000ff a
-  [ "$(cat "$work/out")" = "result: 15" ] || fail "$target printed $(cat "$work/out")"
+  check 0 "result: 15" "" --font "$fixtures/layout.ttf" -o "$work/$target.png" --target $target \
+    --size 10 --canvas 5x10 --box 1,0,5,10 --colour ff0000 --background 0000ff a
   [ "$(row "$work/$target.png" 5)" = "0000ff ff0000 ff0000 ff0000 0000ff" ] || fail "$target row 5"
   [ "$(row "$work/$target.png" 4)" = "0000ff 0000ff 0000ff 0000ff 0000ff" ] || fail "$target row 4"
 done
 
 printf 'aaa\naaa' >"$work/lines.txt"
-run 0 --font "$fixtures/layout.ttf" -o "$work/lines.png" --size 10 --canvas 20x40 \
-  --align center --valign bottom --clip --file "$work/lines.txt"
-[ "$(cat "$work/out")" = "result: 45" ] || fail "two lines printed $(cat "$work/out")"
-
-while read -r font message; do
-  run 2 --font "$font" -o "$work/bad.png" a
-  [ "$(cat "$work/err")" = "tolmek: $font: $message" ] || fail "font $font: $(cat "$work/err")"
-done <<EOF
-$work/lines.txt not a font FreeType can open
-$work/missing.ttf cannot open: No such file or directory
-EOF
+check 0 "result: 45" "" --font "$fixtures/layout.ttf" -o "$work/lines.png" --size 10 \
+  --canvas 20x40 --align center --valign bottom --clip --file "$work/lines.txt"
+check 2 "" "tolmek: $work/lines.txt: not a font FreeType can open" \
+  --font "$work/lines.txt" -o "$work/bad.png" a
+check 2 "" "tolmek: $work/missing.ttf: cannot open: No such file or directory" \
+  --font "$work/missing.ttf" -o "$work/bad.png" a
 expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
 0 out text --help
 2 err text --font $fixtures/layout.ttf -o $work/bad.png --align middle a

@@ -11,23 +11,17 @@
 #    a dependency function of its imports list, or a host service.
 #
 # Exports table rows: NAME function | NAME object SIZE32 [SIZE64]
+# Options: --library --soname --exports --imports --libc-functions
+# --host-services --libc FILE-OR-NAME, [--extra-needed REGEX] [--device]
 set -euo pipefail
 
 extra_needed="" device=0
 while [ $# -gt 0 ]; do
   case "$1" in
-    --library) library=$2 ;;
-    --soname) soname=$2 ;;
-    --exports) exports=$2 ;;
-    --imports) imports=$2 ;;
-    --libc-functions) libc_functions=$2 ;;
-    --host-services) host_services=$2 ;;
-    --libc) libc=$2 ;;
-    --extra-needed) extra_needed=$2 ;;
-    --device) device=1; shift; continue ;;
+    --device) device=1; shift ;;
+    --*) name=${1#--}; printf -v "${name//-/_}" '%s' "$2"; shift 2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
-  shift 2
 done
 
 failures=0
@@ -37,15 +31,9 @@ names_of() { sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$@" | awk '{ print $1 }' |
 dynamic=$(readelf -d -W "$library")
 dynsyms=$(readelf --dyn-syms -W "$library")
 word_bits=$(readelf -h "$library" | awk '/Class:/ { print ($2 == "ELF64") ? 64 : 32 }')
-
 # Symbol table rows: Num: Value Size Type Bind Vis Ndx Name
-exported_rows() { # NAME TYPE SIZE
-  awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") && $6 == "DEFAULT" \
-       && $4 != "SECTION" && $4 != "FILE" { sub(/@.*/, "", $8); print $8, $4, $3 }' | sort -u
-}
-strong_undefined_names() {
-  awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" && $5 == "GLOBAL" { print $8 }' | sort -u
-}
+undefined=$(awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" && $5 == "GLOBAL" { print $8 }' <<<"$dynsyms" |
+  sort -u)
 
 actual_soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
 [ "$actual_soname" = "$soname" ] || fail "soname is '$actual_soname', expected '$soname'"
@@ -57,7 +45,6 @@ for name in $needed; do
   [[ "$name" =~ ^($allowed_needed)$ ]] || fail "needs $name"
 done
 
-undefined=$(strong_undefined_names <<<"$dynsyms")
 if [ "$device" = 1 ]; then
   grep -qxF "$libc" <<<"$needed" || fail "does not need $libc"
   ! grep -q '(VERNEED)' <<<"$dynamic" || fail "needs symbol versions"
@@ -65,14 +52,17 @@ if [ "$device" = 1 ]; then
   [ -z "$versioned" ] || fail "versioned references: $(echo $versioned)"
 fi
 
-# The exports table against the dynamic symbol table.
+# The exports table against the dynamic symbol table: NAME KIND SIZE rows.
 size_column=$([ "$word_bits" = 64 ] && echo 4 || echo 3)
 expected=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$exports" |
   awk -v col="$size_column" '
     $2 == "function" { print $1, "FUNC", "-"; next }
     $2 == "object" { print $1, "OBJECT", ($(col) != "" ? $(col) : $3); next }
     { print $1, "no kind in the exports table", "-" }' | sort -u)
-actual=$(exported_rows <<<"$dynsyms" | awk '{ print $1, $2, ($2 == "FUNC" ? "-" : $3) }')
+actual=$(awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && ($5 == "GLOBAL" || $5 == "WEAK") \
+              && $6 == "DEFAULT" && $4 != "SECTION" && $4 != "FILE" {
+                sub(/@.*/, "", $8); print $8, $4, ($4 == "FUNC" ? "-" : $3) }' <<<"$dynsyms" |
+  sort -u)
 missing=$(comm -13 <(echo "$actual") <(echo "$expected"))
 surplus=$(comm -23 <(echo "$actual") <(echo "$expected"))
 [ -z "$missing" ] || fail "expected but not exported as such: $(echo "$missing" | paste -sd, -)"
