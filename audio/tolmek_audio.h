@@ -144,35 +144,38 @@ TOLMEK_AUDIO_EXPORT char *decoder_vorbis_parse_tag(char *comment, audio_tags *ta
 }
 #endif
 
-#if UINTPTR_MAX == 0xffffffffu
-/* The 32-bit device reads these records field by field. */
+/* The host reads these records field by field: each field at its width and
+ * natural alignment, in this order, with the 64-bit length at offset 8
+ * (on the 32-bit device: audio_tags 24 bytes, audio_stream 32 with length at
+ * 8, audio_decoder 36). Checked in every build, whatever the pointer width. */
 #ifdef __cplusplus
 #define TOLMEK_AUDIO_ASSERT static_assert
 #else
 #define TOLMEK_AUDIO_ASSERT _Static_assert
 #endif
-TOLMEK_AUDIO_ASSERT(sizeof(audio_tags) == 24, "audio_tags size");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, artist) == 4, "audio_tags.artist");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, album) == 8, "audio_tags.album");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, year) == 12, "audio_tags.year");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, genre) == 16, "audio_tags.genre");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, description) == 20, "audio_tags.description");
+#define TOLMEK_P sizeof(void *)
+TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, artist) == TOLMEK_P, "audio_tags.artist");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, album) == 2 * TOLMEK_P, "audio_tags.album");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, year) == 3 * TOLMEK_P, "audio_tags.year");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, genre) == 4 * TOLMEK_P, "audio_tags.genre");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_tags, description) == 5 * TOLMEK_P, "audio_tags.description");
+TOLMEK_AUDIO_ASSERT(sizeof(audio_tags) == 6 * TOLMEK_P, "audio_tags size");
 TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, length) == 8, "audio_stream.length");
 TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, rate) == 16, "audio_stream.rate");
 TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, channels) == 20, "audio_stream.channels");
 TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, tags) == 24, "audio_stream.tags");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, fd) == 28, "audio_stream.fd");
-TOLMEK_AUDIO_ASSERT(sizeof(audio_stream) == 32, "audio_stream size");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, ext_count) == 4, "audio_decoder.ext_count");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, init) == 8, "audio_decoder.init");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, exit) == 12, "audio_decoder.exit");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, open) == 16, "audio_decoder.open");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, close) == 20, "audio_decoder.close");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, read) == 24, "audio_decoder.read");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, seek) == 28, "audio_decoder.seek");
-TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, tell) == 32, "audio_decoder.tell");
-TOLMEK_AUDIO_ASSERT(sizeof(audio_decoder) == 36, "audio_decoder size");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_stream, fd) == 24 + TOLMEK_P, "audio_stream.fd");
+TOLMEK_AUDIO_ASSERT(sizeof(audio_stream) == (24 + TOLMEK_P + 4 + 7) / 8 * 8, "audio_stream size");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, ext_count) == TOLMEK_P, "audio_decoder.ext_count");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, init) == 2 * TOLMEK_P, "audio_decoder.init");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, exit) == 3 * TOLMEK_P, "audio_decoder.exit");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, open) == 4 * TOLMEK_P, "audio_decoder.open");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, close) == 5 * TOLMEK_P, "audio_decoder.close");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, read) == 6 * TOLMEK_P, "audio_decoder.read");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, seek) == 7 * TOLMEK_P, "audio_decoder.seek");
+TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, tell) == 8 * TOLMEK_P, "audio_decoder.tell");
+TOLMEK_AUDIO_ASSERT(sizeof(audio_decoder) == 9 * TOLMEK_P, "audio_decoder size");
+#undef TOLMEK_P
 #undef TOLMEK_AUDIO_ASSERT
-#endif
 
 #endif

@@ -96,13 +96,17 @@ TOLMEK_DB_EXPORT void db_free(void *text);
 }
 #endif
 
-#if UINTPTR_MAX == 0xffffffffu
-/* The 32-bit device reads db_res as four 32-bit words. */
-static_assert(offsetof(db_res, row_count) == 0, "db_res layout");
-static_assert(offsetof(db_res, col_count) == 4, "db_res layout");
-static_assert(offsetof(db_res, rows) == 8, "db_res layout");
-static_assert(offsetof(db_res, col_names) == 12, "db_res layout");
-static_assert(sizeof(db_res) == 16, "db_res layout");
+/* The host reads db_res field by field: two 32-bit counts, then the two
+ * pointers (four 32-bit words on the device). Checked in every build. */
+#ifdef __cplusplus
+#define TOLMEK_DB_ASSERT static_assert
+#else
+#define TOLMEK_DB_ASSERT _Static_assert
 #endif
+TOLMEK_DB_ASSERT(offsetof(db_res, col_count) == 4, "db_res layout");
+TOLMEK_DB_ASSERT(offsetof(db_res, rows) == 8, "db_res layout");
+TOLMEK_DB_ASSERT(offsetof(db_res, col_names) == 8 + sizeof(void *), "db_res layout");
+TOLMEK_DB_ASSERT(sizeof(db_res) == 8 + 2 * sizeof(void *), "db_res layout");
+#undef TOLMEK_DB_ASSERT
 
 #endif

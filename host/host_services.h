@@ -86,10 +86,16 @@ void linked_add(linked_list *list, void *item);
 }
 #endif
 
-#if defined(__cplusplus) && UINTPTR_MAX == 0xffffffffu
-/* The 32-bit device reads these records field by field. */
-static_assert(sizeof(linked_node) == 12 && offsetof(linked_node, next) == 8);
-static_assert(sizeof(linked_list) == 12 && offsetof(linked_list, first) == 4);
+#ifdef __cplusplus
+/* The host and the libraries read these records field by field: each field
+ * at its width and natural alignment, in this order (12 bytes each on the
+ * 32-bit device). Checked in every build, whatever the pointer width. */
+#define TOLMEK_P sizeof(void *)
+static_assert(offsetof(linked_node, prev) == TOLMEK_P && offsetof(linked_node, next) == 2 * TOLMEK_P &&
+              sizeof(linked_node) == 3 * TOLMEK_P, "linked_node layout");
+static_assert(offsetof(linked_list, first) == TOLMEK_P && offsetof(linked_list, last) == 2 * TOLMEK_P &&
+              sizeof(linked_list) == 3 * TOLMEK_P, "linked_list layout");
+#undef TOLMEK_P
 #endif
 
 #endif

@@ -27,13 +27,4 @@ extern "C" void linked_add(linked_list *list, void *item) {
     list->count++;
 }
 
-void reference_list_release(linked_list *list) {
-    for (linked_node *node = list->first; node;) {
-        linked_node *next = node->next;
-        free(node);
-        node = next;
-    }
-    linked_init(list);
-}
-
 unsigned reference_list_inits() { return inits; }

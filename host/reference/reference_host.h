@@ -22,9 +22,6 @@ const char *reference_sound_log();
 /* The value last accepted for a setting, or 0 when none was. */
 int reference_sound_accepted(reference_sound_setting setting);
 
-/* Releases every node of list with free, as the list's owner does. */
-void reference_list_release(linked_list *list);
-
 /* How many times linked_init has been called in this process. */
 unsigned reference_list_inits();
 
