@@ -8,10 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 void put(std::string &bytes, std::size_t offset, std::uint32_t value, int count) {
@@ -105,14 +101,5 @@ TEST_F(ExecutableImage, AcceptsCompleteI386ProgramsOnly) {
   for (const auto &row : cases) EXPECT_EQ(accepts(row.bytes), row.accepted) << row.name;
   EXPECT_FALSE(is_complete_i386_gui_program((directory_ / "missing.exe").c_str()));
 }
-
-#ifdef _WIN32
-// This test program is a real, complete console program.
-TEST_F(ExecutableImage, RefusesARealConsoleProgram) {
-  wchar_t self[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-  EXPECT_FALSE(is_complete_i386_gui_program(self));
-}
-#endif
 
 }  // namespace

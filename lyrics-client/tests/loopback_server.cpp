@@ -142,7 +142,8 @@ void LoopbackServer::answer(std::uintptr_t handle) {
     client_there = send_all(connection, script.endless);
   // Silent: hold the connection until the client gives up and closes it.
   while (script.fall_silent && !stopping_) {
-    if (readable_within(handle, poll_ms) && socket_receive(connection, buffer, sizeof buffer, 0) <= 0)
+    if (readable_within(handle, poll_ms) &&
+        socket_receive(connection, buffer, sizeof buffer, 0) <= 0)
       break;
   }
 }

@@ -1,8 +1,8 @@
-// Files for the lyrics core tests: a fresh directory per test and whole-file
-// reads and writes through the same path type the core uses.
+// Files for the lyrics core tests: a fresh directory per test, whole-file
+// reads and writes, and digests as text.
 #pragma once
 
-#include "platform.h"
+#include "fingerprint.h"
 
 #include <filesystem>
 #include <optional>
@@ -17,7 +17,7 @@ class TemporaryDirectory {
 
   const std::filesystem::path &path() const { return path_; }
   std::filesystem::path operator/(const std::filesystem::path &name) const { return path_ / name; }
-  // Names of the entries in the directory, sorted.
+  // The names of its entries, sorted, separated by spaces.
   std::string listing() const;
 
  private:
@@ -27,3 +27,13 @@ class TemporaryDirectory {
 void write_file(const std::filesystem::path &path, const std::string &bytes);
 // The file's bytes, or nothing when it cannot be opened.
 std::optional<std::string> read_file(const std::filesystem::path &path);
+
+// 32 lowercase hexadecimal digits.
+inline std::string hex_text(const unsigned char digest[16]) {
+  char text[33];
+  fingerprint_to_hex(digest, text);
+  return text;
+}
+
+// The MD5 digest of `bytes` fed in pieces of `piece` bytes (all at once by default).
+std::string md5_hex(const std::string &bytes, std::size_t piece = std::string::npos);

@@ -240,12 +240,6 @@ void find_window(Session &session, const Arguments &) {
   print(L"window: " + text_of(session.main_window));
 }
 
-void print_about(Session &session, const Arguments &) {
-  std::vector<HWND> controls = children_of(session.main());
-  if (controls.empty()) fail(L"the main window has no controls");
-  print(L"about: " + text_of(controls[0]));  // the first control created
-}
-
 void print_control(HWND control, HWND parent) {
   RECT place;
   GetWindowRect(control, &place);
@@ -281,13 +275,6 @@ void print_frame(Session &session, const Arguments &) {
   send(window, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(caption.x, caption.y));
   print(L"after a caption double-click: " + outer_size(window) +
         (IsZoomed(window) ? L", maximised" : L", not maximised"));
-}
-
-void print_geometry(Session &session, const Arguments &) {
-  RECT place;
-  GetWindowRect(session.main(), &place);
-  print(L"geometry: " + outer_size(session.main()) + L"+" + std::to_wstring(place.left) + L"+" +
-        std::to_wstring(place.top));
 }
 
 void click_button(Session &session, const Arguments &) {
@@ -412,10 +399,8 @@ struct Step {
 
 const Step steps[] = {
     {L"window", 0, find_window},             // wait for a carvelo window, make it current
-    {L"about", 0, print_about},              // the about label's text
     {L"controls", 0, print_controls},        // the class, the controls, the hidden path list
     {L"frame", 0, print_frame},              // what the frame lets a user do
-    {L"geometry", 0, print_geometry},        // the outer rectangle on the screen as WxH+X+Y
     {L"click", 0, click_button},             // click the download button, as a user does
     {L"button", 0, print_button},            // whether the download button is enabled
     {L"choose", 2, choose},                  // DIR NAMES: in the file-open dialog

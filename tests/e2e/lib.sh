@@ -13,13 +13,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
   "${WINE_RUN:?}" "${E2E_PREFIX:?}" "${E2E_OUTPUT:?}"
 [ -x "${LYRICS_SERVER:?}" ] || fatal "no lyrics server at $LYRICS_SERVER"
 
-# The tests own this prefix: a desktop of their own (so wine draws the
-# window frames as Windows does) on the display each test starts, and
-# wine's own fonts (fonts-wine: Tahoma for dialogs, Marlett for the caption
-# buttons) in its fonts folder, where this wine looks for them.
 export WINEPREFIX=$E2E_PREFIX WINEDEBUG=-all LANG=C.UTF-8
 work=$(mktemp -d /tmp/carvelo-e2e.XXXXXX)
-mkdir -p "$E2E_OUTPUT"
+mkdir -p "$E2E_OUTPUT" "$work/lyrics" "$work/builds"
 xvfb_pid='' server_pid='' carvelo_pid=''
 
 finish() {
@@ -40,6 +36,10 @@ trap finish EXIT
 # The Windows path of a file of this machine (wine's Z: drive).
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
+# The tests own this prefix: a desktop of their own (so wine draws the
+# window frames as Windows does) on the display each test starts, and
+# wine's own fonts (fonts-wine: Tahoma for dialogs, Marlett for the caption
+# buttons) in its fonts folder, where this wine looks for them.
 prepare_prefix() {
   [ -f "$WINEPREFIX/.carvelo-e2e-ready" ] && return
   local keys='HKCU\Software\Wine\Explorer'
@@ -60,10 +60,9 @@ start_display() {
 }
 
 # start_server [OPTION...]: the sample server on 127.0.0.1:80 with the
-# lyrics in $work/lyrics and the builds in $work/builds; requests are
-# logged to $work/requests.log.
+# lyrics in $work/lyrics and the builds in $work/builds; `requests` prints
+# the request paths it was asked for.
 start_server() {
-  mkdir -p "$work/lyrics" "$work/builds"
   "$LYRICS_SERVER" --address 127.0.0.1 --port 80 --lyrics "$work/lyrics" --builds "$work/builds" \
     --log "$work/requests.log" "$@" >"$work/server.out" 2>&1 &
   server_pid=$!
@@ -80,8 +79,7 @@ stop_server() {
 
 requests() { cat "$work/requests.log" 2>/dev/null; }
 
-# start_carvelo EXE: runs the program in the background; $carvelo_pid is
-# its process.
+# start_carvelo EXE: runs the program in the background as $carvelo_pid.
 start_carvelo() {
   "$WINE_RUN" "$1" >"$work/carvelo.out" 2>&1 &
   carvelo_pid=$!
@@ -97,14 +95,11 @@ $(cat "$work/driver.out")"
   output=$(cat "$work/driver.out")
 }
 
-# screenshot NAME GEOMETRY: the whole screen and, cut from it, the window
-# with the given geometry (WxH+X+Y), as PNG files in $E2E_OUTPUT.
+# screenshot NAME: the screen, with the program's window on it, as
+# $E2E_OUTPUT/NAME.png for a person to look at.
 screenshot() {
-  local size=${2%%+*} offset=${2#*+}
   xwd -root -silent -display "$DISPLAY" >"$work/screen.xwd" &&
-    ffmpeg -loglevel error -y -i "$work/screen.xwd" "$E2E_OUTPUT/$1-screen.png" &&
-    ffmpeg -loglevel error -y -i "$work/screen.xwd" \
-      -vf "crop=${size%x*}:${size#*x}:${offset%+*}:${offset#*+}" "$E2E_OUTPUT/$1.png" ||
+    ffmpeg -loglevel error -y -i "$work/screen.xwd" "$E2E_OUTPUT/$1.png" ||
     fatal "cannot take the screenshot $1"
   echo "screenshot: $E2E_OUTPUT/$1.png"
 }

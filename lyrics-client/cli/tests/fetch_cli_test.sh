@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # carvelo-fetch against the sample lyrics server on loopback, with generated
-# MP3s: result lines and exit codes, the sample server's own answers, and
-# the command-line conventions of both.
+# MP3s: result lines and exit codes, 1,000 jobs in one process that leave
+# nothing behind, the sample server's own answers, and the command-line
+# conventions of both.
 #   fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
@@ -9,47 +10,69 @@ source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
 
 fetch=${1:?} server=${2:?} sample_music=${3:?}
 work=$(mktemp -d)
-server_pid= slow_pid=
-trap 'kill $server_pid $slow_pid 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
+main_pid= slow_pid=
+trap 'kill $main_pid $slow_pid 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
 
-# get PATH: the raw answer of the server to one GET.
-get() {
-  exec 3<>"/dev/tcp/127.0.0.1/$port"
-  printf 'GET %s HTTP/1.0\r\nHost: test\r\n\r\n' "$1" >&3
-  cat <&3
-  exec 3<&-
+# start_server NAME OPTION...: a sample server on a free port, NAME_port.
+start_server() {
+  "$server" --port 0 --lyrics "$work/lyrics" "${@:2}" >"$work/$1.out" &
+  printf -v "$1_pid" %s $!
+  wait_until 10 grep -q '^listening on' "$work/$1.out" || fatal "the $1 server did not start"
+  printf -v "$1_port" %s "$(sed -n 's/^listening on 127.0.0.1://p' "$work/$1.out")"
 }
 
 music="$work/my.music/가요"
+known="$music/Morning Walk.mp3" unknown="$music/이름 없는 곡.mp3"
 "$sample_music" "$music" "$work/lyrics" "$server"
 mkdir -p "$work/builds"
 printf 'MZ new build' >"$work/builds/0.1.4"
-"$server" --port 0 --lyrics "$work/lyrics" --builds "$work/builds" >"$work/server.out" &
-server_pid=$!
-wait_until 10 grep -q '^listening on' "$work/server.out" || fatal "the server did not start"
-port=$(sed -n 's/^listening on 127.0.0.1://p' "$work/server.out")
-# The same lyrics from a server that takes 20 s to answer.
-"$server" --port 0 --lyrics "$work/lyrics" --delay-ms 20000 >"$work/slow.out" &
-slow_pid=$!
+start_server main --builds "$work/builds"
+start_server slow --delay-ms 20000  # takes 20 s to answer
 
-# A batch: two known songs, an unknown one, a missing file.
-output=$("$fetch" --server "127.0.0.1:$port" "$music/봄날의 노래.mp3" "$music/Morning Walk.mp3" \
-  "$music/이름 없는 곡.mp3" "$music/없는 파일.mp3")
+fetch_main() { "$fetch" --server "127.0.0.1:$main_port" "$@"; }
+output=$(fetch_main "$music/봄날의 노래.mp3" "$known" "$unknown" "$music/없는 파일.mp3")
 check "a batch with failures exits 1" 1 $?
-check "one line per file, then the closing line" \
-  "$(printf '성공: 봄날의 노래.mp3\n성공: Morning Walk.mp3\n실패: 이름 없는 곡.mp3\n실패: 없는 파일.mp3\n완료.')" \
-  "$output"
-check "the lyrics are stored" "[ti:봄날의 노래]" "$(head -1 "$music/봄날의 노래.lrc" | tr -d '\r')"
-
-output=$("$fetch" --server "127.0.0.1:$port" "$music/Morning Walk.mp3")
+check "one line per file, then the closing line" "성공: 봄날의 노래.mp3
+성공: Morning Walk.mp3
+실패: 이름 없는 곡.mp3
+실패: 없는 파일.mp3
+완료." "$output"
+check "the lyrics are stored" "[ti:봄날의 노래]" \
+  "$(head -1 "$music/봄날의 노래.lrc" | tr -d '\r')"
+fetch_main "$known" >/dev/null
 check "a batch without failures exits 0" 0 $?
-check "its lines" "$(printf '성공: Morning Walk.mp3\n완료.')" "$output"
+output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$known")
+check "--timeout ends a download that takes longer" "실패: Morning Walk.mp3
+완료." "$output"
 
-wait_until 10 grep -q '^listening on' "$work/slow.out" || fatal "the slow server did not start"
-slow_port=$(sed -n 's/^listening on 127.0.0.1://p' "$work/slow.out")
-output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$music/Morning Walk.mp3")
-check "--timeout ends a download that takes longer" "$(printf '실패: Morning Walk.mp3\n완료.')" \
-  "$output"
+# Soak: 1,000 jobs in one process leave no descriptor, thread or temporary
+# file behind. Two FIFOs, read before and after the jobs, hold the process
+# while its descriptors and threads are counted, until the test closes its
+# end. The test opens them once the process runs, so it inherits neither.
+mkfifo "$work/before" "$work/after"
+songs=()
+for ((i = 0; i < 500; i++)); do songs+=("$known" "$unknown"); done
+"$fetch" --server "127.0.0.1:$main_port" "$work/before" "${songs[@]}" "$work/after" \
+  >"$work/soak.out" &
+soak=$!
+exec 4<>"$work/before" 5<>"$work/after"
+reads() { [ -n "$(find "/proc/$soak/fd" -lname "$1" 2>/dev/null)" ]; }
+resources_when_reading() {  # resources_when_reading FIFO
+  wait_until 60 reads "$1" || fatal "carvelo-fetch never read $1"
+  echo "$(ls "/proc/$soak/fd" | wc -l) descriptors, $(ls "/proc/$soak/task" | wc -l) threads"
+}
+before=$(resources_when_reading "$work/before")
+exec 4>&-
+after=$(resources_when_reading "$work/after")
+exec 5>&-
+wait $soak
+status=$?
+fetched=$(grep -c '^성공' "$work/soak.out") failed=$(grep -c '^실패' "$work/soak.out")
+check "1,000 jobs run to the end, with no leak report (which would change the exit status)" \
+  "exit 1, 500 fetched, 502 failed" "exit $status, $fetched fetched, $failed failed"
+check "after 1,000 jobs as many descriptors and threads as before them" "$before" "$after"
+check "no temporary file remains" "" "$(ls -A "$music" | grep -v -E '\.(mp3|lrc)$')"
+echo "soak: $before before the jobs, $after after them"
 
 # Command-line conventions of both tools.
 expect_conventions "$fetch" <<EOF || failures=$((failures + $?))
@@ -72,16 +95,23 @@ expect_conventions "$server" <<EOF || failures=$((failures + $?))
 EOF
 check "a file that cannot be read is named" "lyrics-server: $work/none.mp3: cannot open" \
   "$("$server" fingerprint "$work/none.mp3" 2>&1)"
+check "the server refuses to listen beyond loopback" \
+  "lyrics-server: 192.0.2.1 is not a loopback IPv4 address" \
+  "$("$server" --address 192.0.2.1 --port 0 --lyrics "$work/lyrics" 2>&1)"
 
-# The server's own answers.
-answer=$(get /ovra-player/carvelo/update/carvelo/0.1.4)
-check "a build is served" "HTTP/1.0 200 OK" "$(head -1 <<<"$answer" | tr -d '\r')"
-check "with its bytes" "MZ new build" "$(printf %s "$answer" | tail -c 12)"
-for path in /ovra-player/carvelo/update/carvelo/0.1.3 /ovra-player/carvelo/update/carvelo/..%2f \
-            /ovra-player/carvelo/update/carvelo/../lyrics /sevrin/fetch/ABCDEF0123456789ABCDEF0123456789 \
-            /sevrin/fetch/short /elsewhere; do
-  check "404 for $path" "HTTP/1.0 404 Not Found" "$(get "$path" | head -1 | tr -d '\r')"
-done
-
-"$server" --address 192.0.2.1 --port 0 --lyrics "$work/lyrics" >/dev/null 2>&1
-check "the server refuses to listen beyond loopback" 1 $?
+# The server's answers: files under their names, nothing outside its
+# directories.
+fingerprint=$(ls "$work/lyrics" | head -1)
+while read -r path status; do
+  exec 3<>"/dev/tcp/127.0.0.1/$main_port"
+  printf 'GET %s HTTP/1.0\r\n\r\n' "$path" >&3
+  check "$status for $path" "HTTP/1.0 $status" "$(head -1 <&3 | tr -d '\r')"
+  exec 3<&-
+done <<EOF
+/sevrin/fetch/$fingerprint 200 OK
+/ovra-player/carvelo/update/carvelo/0.1.4 200 OK
+/sevrin/fetch/${fingerprint^^} 404 Not Found
+/sevrin/fetch/short 404 Not Found
+/ovra-player/carvelo/update/carvelo/../lyrics/$fingerprint 404 Not Found
+/elsewhere 404 Not Found
+EOF
