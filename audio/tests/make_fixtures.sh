@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Generates the media fixtures of the audio tests into DIR: tones made with
 # sox, encoded with lame, flac and oggenc, with the PCM that flac -d and
-# oggdec deliver for them (NAME.raw), and tagged files edited byte by byte.
+# oggdec deliver for them (NAME.raw), and files edited byte by byte.
 # Usage: make_fixtures.sh DIR
 set -euo pipefail
 
@@ -47,7 +47,11 @@ flac_tone() {
   synth "$work/$1.raw" "$2" "$3" "$4" "$5"
   flac -s -f "${raw[@]}" --sample-rate="$2" --channels="$3" --bps="$5" "${@:6}" \
        -o "$dir/$1.flac" "$work/$1.raw"
-  flac -s -f -d "${raw[@]}" -o "$dir/$1.flac.raw" "$dir/$1.flac"
+  # The PCM of flac -d as the decoder delivers it: the first two channels,
+  # or the single one on both.
+  flac -s -f -d "${raw[@]}" -o "$work/$1.decoded" "$dir/$1.flac"
+  sox -t raw -r "$2" -e signed -b "$5" -c "$3" "$work/$1.decoded" -t raw "$dir/$1.flac.raw" \
+      remix 1 "$((($3 > 1) + 1))"
 }
 flac_tone stereo_44100 44100 2 3.0 16 --blocksize=4096
 flac_tone small_blocks 44100 2 1.0 16 --blocksize=256 -T TITLE=Later -T ALBUM=Later
