@@ -1,5 +1,5 @@
-// What the audio tests share: the generated MP3 fixtures, scratch files
-// built from them, streams that close themselves and a descriptor count.
+// What the audio tests share: the generated fixtures, scratch files built
+// from them, streams that close themselves, a descriptor count and ID3 tags.
 #ifndef TOLMEK_AUDIO_TESTS_FIXTURES_H
 #define TOLMEK_AUDIO_TESTS_FIXTURES_H
 
@@ -8,16 +8,16 @@
 
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tolmek_audio.h"
 
 namespace audio_test {
 
-// The path of a generated fixture, e.g. fixture("stereo_44100.mp3"). The
-// directory comes from TOLMEK_AUDIO_FIXTURES, set by the test registration.
+// The path of a generated fixture, e.g. fixture("stereo_44100.mp3"), in the
+// directory that TOLMEK_AUDIO_FIXTURES names.
 inline std::string fixture(const std::string &name) {
     const char *dir = getenv("TOLMEK_AUDIO_FIXTURES");
     return std::string(dir ? dir : "fixtures") + "/" + name;
@@ -29,17 +29,11 @@ inline std::string read_file(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void write_file(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-    if (!out) abort();
-}
-
 // Writes bytes into a file of that name beside the fixtures and returns its
 // path. Names must differ between test programs, which may run at once.
 inline std::string scratch_file(const std::string &name, const std::string &bytes) {
     std::string path = fixture("scratch_" + name);
-    write_file(path, bytes);
+    std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
 
@@ -48,19 +42,10 @@ inline int open_descriptors() {
     DIR *dir = opendir("/proc/self/fd");
     if (!dir) return -1;
     int count = 0;
-    while (dirent *entry = readdir(dir))
-        if (entry->d_name[0] != '.') count++;
+    while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
     closedir(dir);
     return count - 1; // the directory stream's own descriptor
 }
-
-struct StreamCloser {
-    void operator()(audio_stream *stream) const { decoder_mp3.close(stream); }
-};
-// An MP3 stream closed at the end of its scope; null when the open failed.
-using Stream = std::unique_ptr<audio_stream, StreamCloser>;
-
-inline Stream open_mp3(const std::string &path) { return Stream(decoder_mp3.open(path.c_str())); }
 
 // A stream of any decoder, closed by it at the end of its scope.
 class DecoderStream {
@@ -102,6 +87,66 @@ inline std::string describe_tags(const audio_tags *tags) {
         if (value) text += (text.empty() ? "" : "|") + std::string(name) + "=" + value;
     return text;
 }
+
+// ID3 tags built byte by byte, so that each tag case is exact.
+namespace id3 {
+
+// ID3v2 text encoding bytes.
+constexpr char latin1 = 0, utf16_bom = 1, utf8 = 3;
+
+// A frame: its four-character id ("TIT2") and its body as stored.
+using Frame = std::pair<std::string, std::string>;
+
+// A text frame: the encoding byte, then the bytes as given.
+inline Frame text(std::string id, char encoding, const std::string &bytes) {
+    return {std::move(id), encoding + bytes};
+}
+
+// A comment frame in ISO-8859-1 with an empty description.
+inline Frame comment(const std::string &text) { return {"COMM", std::string("\0eng\0", 5) + text}; }
+
+// UTF-16 little-endian with its byte order mark.
+inline std::string utf16_with_bom(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) bytes += {(char)(unit & 0xFF), (char)(unit >> 8)};
+    return bytes;
+}
+
+// value as four big-endian bytes of bits bits each.
+inline std::string big_endian(uint32_t value, int bits) {
+    std::string bytes(4, '\0');
+    for (int i = 3; i >= 0; --i, value >>= bits) bytes[i] = (char)(value & ((1u << bits) - 1));
+    return bytes;
+}
+
+// A whole ID3v2 tag of version 3 or 4 (frame sizes are plain 32-bit
+// numbers in version 3 and syncsafe in version 4).
+inline std::string v2_tag(int version, const std::vector<Frame> &frames) {
+    std::string body;
+    for (const auto &[id, data] : frames)
+        body += id + big_endian((uint32_t)data.size(), version == 4 ? 7 : 8) +
+                std::string(2, '\0') + data;
+    return "ID3" + std::string{(char)version, 0, 0} + big_endian((uint32_t)body.size(), 7) + body;
+}
+
+struct V1Fields {
+    std::string title = {}, artist = {}, album = {}; // up to 30 bytes each
+    std::string year = {};                           // up to 4 bytes
+    std::string comment = {};                        // up to 30 bytes
+    char genre = -1;
+};
+
+// A 128-byte ID3v1 tag, each field padded with NULs to its width.
+inline std::string v1_tag(const V1Fields &fields) {
+    auto padded = [](std::string field, size_t width) {
+        field.resize(width, '\0');
+        return field;
+    };
+    return "TAG" + padded(fields.title, 30) + padded(fields.artist, 30) + padded(fields.album, 30) +
+           padded(fields.year, 4) + padded(fields.comment, 30) + fields.genre;
+}
+
+} // namespace id3
 
 } // namespace audio_test
 
