@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "id3.h"
+#include "fixtures.h"
 
 namespace id3 = audio_test::id3;
 
