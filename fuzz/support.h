@@ -56,13 +56,14 @@ class DescriptorWatch {
   void check_nothing_left_open() const {
     check(lowest_free() == before_, "a descriptor was left open");
   }
-
- private:
+  // The number the next descriptor opened gets.
   static int lowest_free() {
     int fd = open("/dev/null", O_RDONLY);
     close(fd);
     return fd;
   }
+
+ private:
   int before_;
 };
 
