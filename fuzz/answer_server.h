@@ -23,6 +23,19 @@
 
 namespace fuzz {
 
+// The answer in pieces: `count` cut off its start, each one byte of
+// `lengths` plus one long, and the rest.
+inline std::vector<std::string_view> cut(std::string_view answer, const std::uint8_t *lengths,
+                                         std::size_t count) {
+  std::vector<std::string_view> pieces;
+  for (std::size_t i = 0; i < count && !answer.empty(); ++i) {
+    pieces.push_back(answer.substr(0, lengths[i] + 1u));
+    answer.remove_prefix(pieces.back().size());
+  }
+  if (!answer.empty()) pieces.push_back(answer);
+  return pieces;
+}
+
 class AnswerServer {
  public:
   AnswerServer() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {

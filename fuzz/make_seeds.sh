@@ -94,13 +94,13 @@ answer only_a_header '\2\377\377\0HTTP/1.0 200 OK\r\n\r\n'
 answer no_header_end '\0\377\377\0HTTP/1.0 200 OK\r\nContent-Length: 4\r\n'
 answer header_too_long '\0\377\377\0HTTP/1.0 200 OK\r\n%s\r\nbody' "$(printf 'X-Padding: %0100d\r\n' $(seq 45))"
 
-# --- layout: the setup of layout.cpp packed, then the text ----------------
+# --- layout: the setup of layout.cpp packed, then the code points --------
 python3 - "$out/layout" <<'PYTHON'
 import struct, sys
-def seed(name, font, text, box, size=10, flags=0, target=(40, 40), utf8=True):
-    setup = struct.pack("<BBBHH4iI", font | utf8 << 2, *target, size - 1, flags, *box, 0xFF8040)
-    body = text.encode() if utf8 else b"".join(struct.pack("<I", c) for c in text)
-    open(sys.argv[1] + "/" + name, "wb").write(setup + body)
+def seed(name, font, text, box, size=10, flags=0, target=(40, 40)):
+    setup = struct.pack("<BBBHH4iI", font, *target, size - 1, flags, *box, 0xFF8040)
+    points = [ord(c) for c in text] if isinstance(text, str) else text
+    open(sys.argv[1] + "/" + name, "wb").write(setup + struct.pack("<%dI" % len(points), *points))
 seed("breaks", 0, "aaa", (0, 0, 10, 40))
 seed("centred_clipped", 0, "aWa\n\nj?ahB", (3, 5, 25, 20), flags=0x101)
 seed("right_middle", 2, "aha ?\nBj", (-5, 2, 30, 36), size=13, flags=0x12)
@@ -109,5 +109,5 @@ seed("bitmaps", 1, "am?a\nmm", (0, 0, 30, 40))
 seed("hangul", 3, "한글 노래\n가사 한 줄", (0, 0, 60, 60), size=24, target=(64, 64))
 seed("huge", 3, "가", (-100, -50, 300, 300), size=300, flags=0x111, target=(50, 50))
 seed("far_box", 0, "aaaa", (2**31 - 20, 2**31 - 30, 2**31 - 1, 2**31 - 1), flags=0x100)
-seed("code_points", 0, [0x61, 0x110000, 0xFFFFFFFF, 0xD800, 10, 0x57], (0, 0, 40, 40), utf8=False)
+seed("beyond_unicode", 0, [0x61, 0x110000, 0xFFFFFFFF, 0xD800, 10, 0x57], (0, 0, 40, 40))
 PYTHON

@@ -19,9 +19,7 @@ struct StreamWalk {
   // From 6 bytes: the seed of the read sizes, the read before which to
   // seek, the seek position (int32, little-endian).
   explicit StreamWalk(const std::uint8_t *b)
-      : read_seed(b[0]), seek_before(b[1]),
-        position(static_cast<std::int32_t>(b[2] | b[3] << 8 | b[4] << 16 |
-                                           std::uint32_t{b[5]} << 24)) {}
+      : read_seed(b[0]), seek_before(b[1]), position(little_endian<std::int32_t>(b + 2)) {}
   unsigned read_seed, seek_before;
   std::int64_t position;
 };
