@@ -148,8 +148,11 @@ bool start_decoding(FlacState *state, FILE *file) {
     return false;
 }
 
+// A STREAMINFO rate of 0 is invalid in FLAC, and a stream at 0 Hz would
+// only make the host divide by zero: such a file is refused like one
+// without a rate.
 bool acceptable(const FlacState &state) {
-    return state.total_samples != no_stream_info && state.sample_rate != -1 &&
+    return state.total_samples != no_stream_info && state.sample_rate > 0 &&
            state.channels != -1 && state.bits_per_sample == 16 && !state.out_of_memory;
 }
 

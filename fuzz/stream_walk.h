@@ -1,6 +1,7 @@
-// What every decoder harness does with a stream it opened: read the tags,
-// read with sizes that vary from read to read, seek once to a position
-// taken from the input, close. Six bytes of the input steer it.
+// What every decoder harness does with a file of the input's bytes: open
+// it, read the tags, read with sizes that vary from read to read, seek once
+// to a position taken from the input, close. Six bytes of the input steer
+// it.
 #pragma once
 
 #include <initializer_list>
@@ -18,9 +19,7 @@ struct StreamWalk {
   // From 6 bytes: the seed of the read sizes, the read before which to
   // seek, the seek position (int32, little-endian).
   explicit StreamWalk(const std::uint8_t *b)
-      : read_seed(b[0]), seek_before(b[1]),
-        position(static_cast<std::int32_t>(b[2] | b[3] << 8 | b[4] << 16 |
-                                           std::uint32_t{b[5]} << 24)) {}
+      : read_seed(b[0]), seek_before(b[1]), position(little_endian<std::int32_t>(b + 2)) {}
   unsigned read_seed, seek_before;
   std::int64_t position;
 };
@@ -50,6 +49,22 @@ inline void walk_stream(const audio_decoder &decoder, audio_stream *stream,
     decoded += static_cast<std::size_t>(result);
   }
   check(decoder.close(stream) == 0, "close's result");
+}
+
+// Opens a file of the bytes after the input's first six, which steer the
+// walk, and walks the stream. Returns the stream's channel count, 0 when
+// the decoder refused the file.
+inline int open_and_walk(const audio_decoder &decoder, const std::uint8_t *data,
+                         std::size_t size) {
+  constexpr std::size_t steering_size = 6;
+  static MemoryFile file;
+  DescriptorWatch descriptors;  // after the file, which stays open
+  if (size < steering_size) return 0;
+  audio_stream *stream = decoder.open(file.hold(data + steering_size, size - steering_size));
+  int channels = stream ? stream->channels : 0;
+  if (stream) walk_stream(decoder, stream, StreamWalk(data));
+  descriptors.check_nothing_left_open();
+  return channels;
 }
 
 }  // namespace fuzz
