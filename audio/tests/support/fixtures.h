@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "process_resources.h"
 #include "tolmek_audio.h"
 
 namespace audio_test {
@@ -35,16 +36,6 @@ inline std::string scratch_file(const std::string &name, const std::string &byte
     std::string path = fixture("scratch_" + name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
-}
-
-// Open file descriptors of this process.
-inline int open_descriptors() {
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    int count = 0;
-    while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-    return count - 1; // the directory stream's own descriptor
 }
 
 // A stream of any decoder, closed by it at the end of its scope.
