@@ -14,6 +14,7 @@
 #include "host_services.h"
 #include "mp3_tag_encoding.h"
 #include "mp3_tags.h"
+#include "pcm_format.h"
 #include "tags.h"
 
 // C linkage and export come from the declaration in the public header.
@@ -87,8 +88,7 @@ bool configure(mpg123_handle *handle) {
 }
 
 bool announce(const Format &format) {
-    return sound_set_format(16) == 0 && sound_set_channels(format.channels) == 0 &&
-           sound_set_rate((int)format.rate) == 0;
+    return announce_pcm_format(format.channels, (int)format.rate);
 }
 
 bool open_format(mpg123_handle *handle, Format *format) {
