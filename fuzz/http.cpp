@@ -1,22 +1,34 @@
-// The HTTP download against a server inside the process (answer_server.h)
-// that sends the input's answer in the input's pieces, stored in binary or
-// text mode. Checked: a result the answer can cause; on success the output
-// holds exactly the body (in text mode each LF as CR LF); on failure an
-// earlier output is unchanged, or there is none; no temporary and no
-// descriptor is left; the answer in one piece is taken or refused alike.
+// The HTTP download against a server on 127.0.0.1 inside the process that
+// sends the input's answer in the input's pieces, each only once the client
+// has received everything before it, stored in binary or text mode.
+// Checked: a result the answer can cause; on success the output holds
+// exactly the body (in text mode each LF as CR LF); on failure an earlier
+// output is unchanged, or there is none; no temporary and no descriptor is
+// left; the answer in one piece is taken or refused alike.
 //
 // Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
 // largest body accepted; byte 3 the pieces cut off the answer's start (0 to
 // 15), then a byte for each, its length less one; the answer.
-#include <fstream>
-#include <string>
+#include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <netinet/tcp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 
-#include "answer_server.h"
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "http_client.h"
+#include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Pieces = std::vector<std::string_view>;
 constexpr std::string_view earlier_output = "lyrics of an earlier download\n";
 // Never reached unless the download hangs, which then fails the input as a
 // wrong result rather than as a timeout.
@@ -29,8 +41,55 @@ constexpr unsigned answer_results = 1 << DL_OK | 1 << DL_BAD_STATUS | 1 << DL_NO
 struct Download {
   std::string_view answer;
   DownloadLimits limits;
-  bool text, earlier;  // text mode; an earlier output exists
+  bool text, earlier;
 };
+
+int listen_on_loopback(int *port) {
+  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t length = sizeof address;
+  auto *generic = reinterpret_cast<sockaddr *>(&address);
+  fuzz::check(listener >= 0 && bind(listener, generic, length) == 0 && listen(listener, 1) == 0 &&
+                  getsockname(listener, generic, &length) == 0,
+              "listening on 127.0.0.1");
+  *port = ntohs(address.sin_port);
+  return listener;
+}
+
+bool is_peer(int connection, int client) {
+  sockaddr_in peer{}, local{};
+  socklen_t peer_length = sizeof peer, local_length = sizeof local;
+  return getpeername(connection, reinterpret_cast<sockaddr *>(&peer), &peer_length) == 0 &&
+         getsockname(client, reinterpret_cast<sockaddr *>(&local), &local_length) == 0 &&
+         peer.sin_port == local.sin_port;
+}
+
+// Answers one connection; `client` is the descriptor of its other end. After
+// each piece, waits until every byte has left this end and none waits unread
+// at the client's (once the client has closed its end, ioctl fails there).
+void answer(int listener, const Pieces &pieces, int client) {
+  int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC), on = 1, bytes;
+  fuzz::check(connection >= 0, "accepting the connection");
+  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  std::string request;
+  for (char chunk[2048]; request.find("\r\n\r\n") == std::string::npos;) {
+    ssize_t received = recv(connection, chunk, sizeof chunk, 0);
+    if (received <= 0) break;
+    request.append(chunk, static_cast<std::size_t>(received));
+  }
+  bool in_step = is_peer(connection, client);
+  for (std::string_view piece : pieces) {
+    if (send(connection, piece.data(), piece.size(), MSG_NOSIGNAL) < ssize_t(piece.size())) break;
+    while (in_step && ioctl(connection, SIOCOUTQNSD, &bytes) == 0 && bytes > 0) sched_yield();
+    while (in_step && ioctl(client, FIONREAD, &bytes) == 0 && bytes > 0) sched_yield();
+  }
+  close(connection);
+}
+
+std::string contents(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 std::string stored(std::string_view body, bool text) {
   std::string file;
@@ -38,32 +97,36 @@ std::string stored(std::string_view body, bool text) {
   return file;
 }
 
-// The download with the answer sent in these pieces, and the checks of
-// what it left. Returns its result.
-int run(const Download &d, const std::vector<std::string_view> &pieces) {
-  static fuzz::AnswerServer &server = *new fuzz::AnswerServer;  // its thread never ends
-  static const fuzz::TemporaryDirectory directory;
-  const fs::path output = directory.path() / "lyrics.txt";
+// The download with the answer sent in these pieces, and the checks of what
+// it left. Returns its result.
+int run(const Download &d, const Pieces &pieces) {
+  static int port, listener = listen_on_loopback(&port);
+  static const struct Directory {  // in memory: several times faster than on disk
+    Directory() { fuzz::check(mkdtemp(path) != nullptr, "making a directory"); }
+    ~Directory() { fs::remove_all(path); }
+    char path[32] = "/dev/shm/fuzz-http-XXXXXX";
+  } directory;
+  const fs::path output = fs::path(directory.path) / "lyrics.txt";
   if (d.earlier) std::ofstream(output, std::ios::binary) << earlier_output;
   fuzz::DescriptorWatch descriptors;
-  int result = server.answering(pieces, [&] {
-    return http_download("127.0.0.1", server.port(), "/lyrics", output.c_str(), d.text ? "w" : "wb",
-                         d.limits);
-  });
+  std::thread server(answer, listener, std::cref(pieces), fuzz::DescriptorWatch::lowest_free());
+  int result =
+      http_download("127.0.0.1", port, "/lyrics", output.c_str(), d.text ? "w" : "wb", d.limits);
+  server.join();
   descriptors.check_nothing_left_open();
   fuzz::check(result >= 0 && result < 32 && answer_results >> result & 1,
               "a result the answer cannot cause");
   if (result == DL_OK) {
     std::string_view body = d.answer.substr(d.answer.find("\r\n\r\n") + 4);
     fuzz::check(!body.empty() && body.size() <= d.limits.body_bytes, "a body within the bound");
-    fuzz::check(fuzz::contents(output) == stored(body, d.text), "the output holds the body");
+    fuzz::check(contents(output) == stored(body, d.text), "the output holds the body");
   } else {
     fuzz::check(
-        fs::exists(output) == d.earlier && (!d.earlier || fuzz::contents(output) == earlier_output),
+        fs::exists(output) == d.earlier && (!d.earlier || contents(output) == earlier_output),
         "a failure leaves the output as it was");
   }
   fs::remove(output);
-  fuzz::check(fs::is_empty(directory.path()), "a temporary was left behind");
+  fuzz::check(fs::is_empty(directory.path), "a temporary was left behind");
   return result;
 }
 
@@ -77,7 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       {fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms},
       (data[0] & 1) != 0,
       (data[0] & 2) != 0};
-  int result = run(d, fuzz::cut(d.answer, data + 4, cuts));
+  Pieces pieces;
+  for (std::string_view rest = d.answer; !rest.empty(); rest.remove_prefix(pieces.back().size())) {
+    std::size_t length = pieces.size() < cuts ? data[4 + pieces.size()] + 1u : rest.size();
+    pieces.push_back(rest.substr(0, length));
+  }
+  int result = run(d, pieces);
   // Where the answer is cut never decides whether it is taken.
   if (cuts > 0)
     fuzz::check((run(d, {d.answer}) == DL_OK) == (result == DL_OK), "the cuts decided the outcome");

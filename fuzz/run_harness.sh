@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Runs one fuzz harness of a fuzz build and prints what it did: executions,
-# coverage (libFuzzer's cov and ft counts) and findings. Exits non-zero on
-# any finding: a crash, leak, timeout, memory excess or sanitizer report,
-# whose input is kept in BIN_DIR/findings/NAME/.
-#
+# Runs one fuzz harness of a fuzz build and prints its executions, coverage
+# (libFuzzer's cov and ft) and findings. Exits non-zero on any finding: a
+# crash, leak, timeout, memory excess or sanitizer report, whose input is
+# kept in BIN_DIR/findings/NAME/.
 #   run_harness.sh BIN_DIR NAME --runs N     the CI run: the kept regression
-#       inputs and the seeds, then N executions, from an empty corpus and a
-#       fixed random seed
+#       inputs and the seeds, then N executions from a fixed random seed
 #   run_harness.sh BIN_DIR NAME --minutes M  a long run that grows the
 #       corpus kept in BIN_DIR/corpus/NAME
 set -euo pipefail
@@ -15,30 +13,24 @@ usage() { echo "usage: run_harness.sh BIN_DIR NAME --runs N|--minutes M" >&2; ex
 [ $# -eq 4 ] || usage
 bin=$1 name=$2 mode=$3 amount=$4
 here=$(cd "$(dirname "$0")" && pwd)
-
 read -r _ _ dictionary < <(grep "^$name " "$bin/harnesses.txt") ||
   { echo "no harness named $name" >&2; exit 2; }
-
 case $mode in
   --runs) corpus=$bin/ci/$name; rm -rf "$corpus"; limit=(-runs="$amount" -seed=1) ;;
   --minutes) corpus=$bin/corpus/$name; limit=(-max_total_time=$((amount * 60))) ;;
   *) usage ;;
 esac
-findings=$bin/findings/$name
-log=$bin/logs/$name.log
+findings=$bin/findings/$name log=$bin/logs/$name.log start=$bin/logs/$name.start
 mkdir -p "$corpus" "$findings" "$bin/logs"
+touch "$start"
 
-# Per input: 10 s at most, 2 GB at most; all the process's inputs are
-# checked for leaks.
+# Per input: 10 s at most, 2 GB at most; every input is checked for leaks.
 options=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/")
 [ "$dictionary" = none ] || options+=(-dict="$here/dictionaries/$dictionary")
 inputs=("$corpus")
-for dir in "$here/regressions/$name" "$bin/seeds/$name"; do
+for dir in "$here/regressions/$name" "$here/seeds/$name" "$bin/seeds/$name"; do
   [ -d "$dir" ] && inputs+=("$dir")
 done
-
-start=$bin/logs/$name.start
-touch "$start"
 status=0
 ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   "$bin/fuzz_$name" "${options[@]}" "${limit[@]}" "${inputs[@]}" >"$log" 2>&1 || status=$?
