@@ -63,8 +63,7 @@ TEST(Mp3Tags, ReadsWhatTheTagsHoldAsUtf8) {
     EXPECT_EQ(decoder_mp3_set_tag_native_encoding(nullptr), 0);
 }
 
-// Upper-case keys of the first comment block, the later winning; parsed in
-// place, or as copies, each replacing (and freeing) the one before.
+// Upper-case keys of the first comment block, the later winning.
 TEST(VorbisCommentTags, TakeTheFirstBlockMadeWellFormed) {
     reference_sound_reset(44100, 2);
     for (const char *file : {"tagged.flac", "mono_22050.ogg", "stereo_44100.flac"}) {
@@ -72,14 +71,6 @@ TEST(VorbisCommentTags, TakeTheFirstBlockMadeWellFormed) {
         EXPECT_EQ(describe_tags(stream->tags),
                   file[0] == 's' ? "" : "title=Second|artist=Tolmek|album=A\uFFFDB") << file;
     }
-    audio_tags tags{};
-    char artist[] = "ARTIST=Tolmek", date[] = "DATE=2024";
-    EXPECT_EQ(decoder_vorbis_parse_tag(artist, &tags, 0), artist + 7);
-    EXPECT_EQ(decoder_vorbis_parse_tag(date, &tags, 0), nullptr);
-    for (std::string comment : {"TITLE=First", "TITLE=Second"})
-        EXPECT_EQ(decoder_vorbis_parse_tag(comment.data(), &tags, 1), tags.title);
-    EXPECT_EQ(describe_tags(&tags), "title=Second|artist=Tolmek");
-    free(tags.title);
 }
 
 } // namespace

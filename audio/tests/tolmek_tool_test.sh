@@ -23,8 +23,6 @@ expect_exit 0 decode "$work/damaged.mp3" -o "$work/decoded.wav" --rate 44100
 flac -s -d -o "$work/flac.wav" "$fixtures/stereo_44100.flac"
 expect_exit 0 decode "$fixtures/stereo_44100.flac" -o "$work/decoded.wav" --read-size 1000
 cmp -s "$work/decoded.wav" "$work/flac.wav" || fail "FLAC differs from flac -d"
-"${tolmek[@]}" decode "$fixtures/stereo_44100.flac" -o - | cmp -s <(tail -c +45 "$work/flac.wav") \
-  <(tail -c +45) || fail "decoding to a pipe"
 if [ -n "${TOLMEK_NATIVE_TOLMEK:-}" ]; then # Tremor decodes in integers on every target
   expect_exit 0 decode "$fixtures/stereo_44100.ogg" -o "$work/decoded.wav"
   "$TOLMEK_NATIVE_TOLMEK" decode "$fixtures/stereo_44100.ogg" -o "$work/native.wav"
