@@ -1,5 +1,5 @@
-// What a soak test measures of its process, before and after thousands of
-// cycles: the heap in use and the open file descriptors.
+// What a soak test compares before and after its cycles: the heap in use
+// and the open file descriptors.
 #ifndef TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 #define TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 
@@ -9,25 +9,23 @@
 
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
-// Bytes allocated and not freed yet. The C library counts the blocks of its
-// per-thread cache as in use, so a program comparing these runs without
-// that cache (GLIBC_TUNABLES=glibc.malloc.tcache_count=0).
+// The C library counts its per-thread cache as in use: a program comparing
+// this runs without it (GLIBC_TUNABLES=glibc.malloc.tcache_count=0).
 inline size_t heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
     return __sanitizer_get_current_allocated_bytes();
 #else
-    struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
 #endif
 }
 
 inline int open_descriptors() {
+    int count = -1; // the directory stream's own
     DIR *dir = opendir("/proc/self/fd");
     if (!dir) return -1;
-    int count = 0;
     while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
     closedir(dir);
-    return count - 1; // the directory stream's own
+    return count;
 }
 
 #endif
