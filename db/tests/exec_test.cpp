@@ -1,10 +1,7 @@
-// db_exec, db_open and the message buffer: the tables that SQLite's own
-// table cannot show (see table_test.cpp), what every failure leaves behind,
-// SQL text built from hostile input, and ten thousand queries in a row.
+// db_exec's tables and failures, SQL text built from hostile input, and ten
+// thousand queries in a row.
 #include <gtest/gtest.h>
 #include <stdio.h>
-
-#include <string>
 
 #include "process_resources.h"
 #include "reference_host.h"
@@ -13,79 +10,10 @@
 namespace {
 
 const Value null = std::nullopt;
+using Text = std::unique_ptr<char, Releaser<db_free>>;
+const char hostile[] = "'); DROP TABLE \"t\"; -- 줄\n바꿈 %s";
 
-class DbExec : public testing::Test {
-  protected:
-    Database db = open_scratch_database("CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT);"
-                                        "INSERT INTO songs(title) VALUES ('첫 번째'), ('')");
-};
-
-// Later rows are fitted to the first row's columns, so nothing is written
-// past a row array. SQLite's empty-result callbacks deliver names without
-// values: a row of nulls, and of no values for a statement without columns.
-TEST_F(DbExec, RowsTakeTheFirstRowsColumns) {
-    struct {
-        bool empty_result_callbacks;
-        const char *sql;
-        Contents contents;
-    } cases[] = {
-        {false, "SELECT 1, 2, 3; SELECT 4; SELECT 5, 6, 7, 8, 9",
-         {{"1", "2", "3"}, {"1", "2", "3"}, {"4", null, null}, {"5", "6", "7"}}},
-        {true, "SELECT id, title FROM songs WHERE id > 100", {{"id", "title"}, {null, null}}},
-        {true, "UPDATE songs SET title = 'y' WHERE id > 100", {{}, {}}},
-    };
-    for (const auto &c : cases) {
-        run(db.get(), std::string("PRAGMA empty_result_callbacks = ") +
-                          (c.empty_result_callbacks ? "ON" : "OFF"));
-        Table table;
-        ASSERT_EQ(gather(db.get(), c.sql, &table), 0) << c.sql << ": " << db_err_msg;
-        EXPECT_EQ(contents_of(*table), c.contents) << c.sql;
-        EXPECT_NE(table->col_names, nullptr) << c.sql << ": names come with the first row";
-    }
-}
-
-// Each failure gives -1, its message cut to 255 bytes and, when asked
-// for, a null table; the rows gathered before it, even of the failing
-// statement, are released. The message stays until the next success, with
-// a table or without, and every call makes the host's row list empty first.
-TEST_F(DbExec, AFailureLeavesItsMessageUntilTheNextSuccess) {
-    std::string name(400, 'x');
-    struct {
-        sqlite3 *db;
-        std::string sql, message;
-    } cases[] = {
-        {nullptr, "SELECT 1", "no database handle"},
-        {db.get(), "SELECT * FROM songs; SELECT * FROM missing", "no such table: missing"},
-        {db.get(),
-         "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 10) "
-         "SELECT CASE WHEN x < 5 THEN x ELSE abs(-9223372036854775807 - 1) END FROM n",
-         "integer overflow"},
-        {db.get(), "SELECT * FROM " + name, ("no such table: " + name).substr(0, 255)},
-    };
-    for (bool with_table : {true, false}) {
-        for (const auto &c : cases) {
-            db_res *res = stale_table;
-            unsigned inits = reference_list_inits();
-            EXPECT_EQ(db_exec(c.db, c.sql.c_str(), with_table ? &res : nullptr), -1) << c.sql;
-            EXPECT_EQ(res, with_table ? nullptr : stale_table) << c.sql;
-            EXPECT_EQ(db_err_msg, c.message);
-            EXPECT_GT(reference_list_inits(), inits) << "no linked_init";
-            Table table;
-            int status = with_table ? gather(db.get(), "SELECT 1", &table)
-                                    : db_exec(db.get(), "SELECT 1", nullptr);
-            EXPECT_EQ(status, 0);
-            EXPECT_STREQ(db_err_msg, "") << with_table;
-        }
-    }
-    EXPECT_EQ(db_exec(db.get(), nullptr, nullptr), -1);
-    EXPECT_STREQ(db_err_msg, "no SQL text");
-    Database opened(db_open(nullptr));
-    EXPECT_STREQ(db_err_msg, "no database file name");
-    opened.reset(db_open(":memory:"));
-    EXPECT_STREQ(db_err_msg, "") << "an open empties it too";
-}
-
-Text format_through_va_list(const char *format, ...) {
+Text format(const char *format, ...) {
     va_list ap;
     va_start(ap, format);
     Text text(db_vmprintf(format, ap));
@@ -93,40 +21,84 @@ Text format_through_va_list(const char *format, ...) {
     return text;
 }
 
-// Each input names a table and its column through %w and fills two rows
-// through '%q' and %Q; the table read back holds the input unchanged.
-TEST(DbMprintf, HostileTextStaysOneLiteralOrOneName) {
-    Database db = open_scratch_database();
-    for (const char *input : {"O'Reilly", "'); DROP TABLE notes; --", "' OR '1'='1",
-                              "\"; DROP TABLE notes; --", "''''", "\\' back\\slash",
-                              "줄\n바꿈\t탭 % %q %s", ""}) {
-        Text create(format_through_va_list(
-            "CREATE TABLE \"t%w\"(\"c%w\"); INSERT INTO \"t%w\" VALUES ('%q'), (%Q)", input, input,
-            input, input, input));
-        ASSERT_NE(create, nullptr);
-        run(db.get(), create.get());
-        Text select(db_mprintf("SELECT * FROM \"t%w\"", input));
+// Rows in delivery order, fitted to the first row's columns; names without
+// values (SQLite's empty-result callbacks) are a row of nulls.
+TEST(DbExec, GathersEveryRowFittedToTheFirstRowsColumns) {
+    Database db(db_open(":memory:"));
+    struct {
+        bool empty_result_callbacks;
+        std::string sql;
+        Contents contents;
+    } cases[] = {
+        {false, "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
+         {{"1", "2", "3"}, {"1", "2", "3"}, {"4", null, null}, {"5", "6", "7"}}},
+        {false, "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", {{"z", "이름"}, {"a", null}}},
+        {false, format("SELECT %Q AS \"%w\", '%q' AS q", hostile, hostile, hostile).get(),
+         {{hostile, "q"}, {hostile, hostile}}},
+        {false, "SELECT 1 WHERE 0; -- no rows, no names", {{}}},
+        {true, "SELECT 1 AS a, 2 AS b WHERE 0", {{"a", "b"}, {null, null}}},
+        {true, "CREATE TABLE t(x)", {{}, {}}},
+    };
+    for (const auto &c : cases) {
+        if (c.empty_result_callbacks) db_exec(db.get(), "PRAGMA empty_result_callbacks = ON", nullptr);
         Table table;
-        ASSERT_EQ(gather(db.get(), select.get(), &table), 0) << select.get() << ": " << db_err_msg;
-        EXPECT_EQ(contents_of(*table), (Contents{{"c" + std::string(input)}, {input}, {input}}));
+        ASSERT_EQ(gather(db.get(), c.sql, &table), 0) << c.sql << ": " << db_err_msg;
+        EXPECT_EQ(contents_of(*table), c.contents) << c.sql;
+        EXPECT_TRUE(!table->rows == !table->row_count && !table->col_names == !table->row_count);
     }
 }
 
-// A hundred connections to a database file (and as many that fail to
-// open), a hundred queries each, formatted and freed: a row inserted and the
-// latest rows gathered and released; every tenth fails after its rows. Heap
+// Each failure gives -1, a null table and its message, cut to 255 bytes,
+// until the next success; the rows gathered before it are released. Every
+// call empties the host's row list first.
+TEST(DbExec, AFailureLeavesItsMessageUntilTheNextSuccess) {
+    Database db(db_open(":memory:"));
+    std::string name(400, 'x'), long_sql = "SELECT * FROM " + name;
+    struct {
+        sqlite3 *db;
+        const char *sql;
+        std::string message;
+    } cases[] = {
+        {nullptr, "SELECT 1", "no database handle"},
+        {db.get(), nullptr, "no SQL text"},
+        {db.get(), "SELECT 1; SELECT * FROM missing", "no such table: missing"},
+        {db.get(), "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 9) "
+                   "SELECT CASE WHEN x < 5 THEN x ELSE abs(-9223372036854775807 - 1) END FROM n",
+         "integer overflow"},
+        {db.get(), long_sql.c_str(), ("no such table: " + name).substr(0, 255)},
+    };
+    for (bool with_table : {true, false}) {
+        for (const auto &c : cases) {
+            db_res *res = stale_table;
+            unsigned inits = reference_list_inits();
+            EXPECT_EQ(db_exec(c.db, c.sql, with_table ? &res : nullptr), -1) << c.message;
+            EXPECT_EQ(res, with_table ? nullptr : stale_table);
+            EXPECT_EQ(db_err_msg, c.message);
+            EXPECT_GT(reference_list_inits(), inits) << "no linked_init";
+            Table table;
+            EXPECT_EQ(with_table ? gather(db.get(), "SELECT 1", &table) : db_exec(db.get(), "SELECT 1", nullptr), 0);
+            EXPECT_STREQ(db_err_msg, "") << with_table;
+        }
+    }
+    Database opened(db_open(nullptr));
+    EXPECT_STREQ(db_err_msg, "no database file name");
+    opened.reset(db_open(":memory:"));
+    EXPECT_STREQ(db_err_msg, "") << "an open empties it too";
+}
+
+// A hundred connections to a file (and as many that fail to open), a
+// hundred formatted queries each, every tenth failing after its rows: heap
 // and descriptors end where they started.
 TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
     std::string path = testing::TempDir() + "db_soak.db";
     remove(path.c_str());
     auto connect = [&] {
         Database db(db_open(path.c_str()));
-        run(db.get(), "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY");
+        EXPECT_EQ(db_exec(db.get(), "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
+                                    "CREATE TABLE IF NOT EXISTS notes(round, text)", nullptr), 0);
         return db;
     };
-    run(connect().get(), "CREATE TABLE notes(round, text)"); // and SQLite's one-time set-up
-    const char *query = "INSERT INTO notes VALUES (%d, %Q);"
-                        "SELECT * FROM notes ORDER BY rowid DESC LIMIT 9; %s";
+    connect(); // and SQLite's one-time set-up
     int descriptors = open_descriptors();
     size_t heap = heap_in_use();
     int failures = 0;
@@ -134,10 +106,10 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
         failures += db_open((path + ".missing/db").c_str()) != nullptr;
         Database db = connect();
         for (int round = 0; round < 100; round++) {
-            bool fails = round % 10 == 0;
-            Text sql(db_mprintf(query, round, "노트 'n'", fails ? "SELECT * FROM missing" : ""));
+            Text sql(db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s", round,
+                                "노트 'n'", round % 10 ? "" : "SELECT * FROM missing"));
             Table table;
-            failures += gather(db.get(), sql.get(), &table) != (fails ? -1 : 0);
+            failures += gather(db.get(), sql.get(), &table) != (round % 10 ? 0 : -1);
         }
     }
     EXPECT_EQ(failures, 0);

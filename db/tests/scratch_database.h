@@ -1,9 +1,7 @@
-// What the database tests share: databases, tables and texts that release
-// themselves, and a table's contents as values that compare and print.
+// What the database tests share: handles that release themselves, and a
+// table's contents as values that compare and print.
 #ifndef TOLMEK_DB_TESTS_SCRATCH_DATABASE_H
 #define TOLMEK_DB_TESTS_SCRATCH_DATABASE_H
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
@@ -12,29 +10,14 @@
 
 #include "tolmek_db.h"
 
-// Hands a pointer back to the library function that releases it.
 template <auto release> struct Releaser {
     template <typename T> void operator()(T *pointer) const { release(pointer); }
 };
 using Database = std::unique_ptr<sqlite3, Releaser<db_close>>;
 using Table = std::unique_ptr<db_res, Releaser<db_free_res>>;
-using Text = std::unique_ptr<char, Releaser<db_free>>;
 
 // A table pointer that db_exec must overwrite, with a table or with null.
 inline db_res *const stale_table = reinterpret_cast<db_res *>(0x1);
-
-// Runs sql without gathering rows and expects success.
-inline void run(sqlite3 *db, const std::string &sql) {
-    ASSERT_EQ(db_exec(db, sql.c_str(), nullptr), 0) << sql << ": " << db_err_msg;
-}
-
-// A new database in memory, filled by setup_sql.
-inline Database open_scratch_database(const std::string &setup_sql = "") {
-    Database db(db_open(":memory:"));
-    EXPECT_NE(db, nullptr) << db_err_msg;
-    run(db.get(), setup_sql);
-    return db;
-}
 
 // Runs sql into *table; returns db_exec's result.
 inline int gather(sqlite3 *db, const std::string &sql, Table *table) {
@@ -45,21 +28,16 @@ inline int gather(sqlite3 *db, const std::string &sql, Table *table) {
 }
 
 using Value = std::optional<std::string>; // nullopt for SQL NULL
-using Row = std::vector<Value>;
-// A table laid out as sqlite3_get_table lays it out: the column names (an
-// empty row when there are none), then the rows.
-using Contents = std::vector<Row>;
+using Contents = std::vector<std::vector<Value>>; // the names (none without rows), then the rows
 
 inline Value value_of(const char *text) { return text ? Value(text) : std::nullopt; }
 
-// What a table holds, read the way the host reads it.
 inline Contents contents_of(const db_res &table) {
     Contents contents(1 + table.row_count);
     for (uint32_t c = 0; table.col_names && c < table.col_count; c++)
         contents[0].push_back(value_of(table.col_names[c]));
     for (uint32_t r = 0; r < table.row_count; r++)
-        for (uint32_t c = 0; c < table.col_count; c++)
-            contents[1 + r].push_back(value_of(table.rows[r][c]));
+        for (uint32_t c = 0; c < table.col_count; c++) contents[1 + r].push_back(value_of(table.rows[r][c]));
     return contents;
 }
 

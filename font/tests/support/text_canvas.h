@@ -1,5 +1,5 @@
-// Targets with guard pixels, the four drawing calls behind one helper, and
-// expected pictures painted from glyph shapes.
+// Targets with guard pixels that no drawing may change, the four drawing
+// calls behind one helper, and expected pictures painted from glyph shapes.
 #ifndef TOLMEK_FONT_TEST_TEXT_CANVAS_H
 #define TOLMEK_FONT_TEST_TEXT_CANVAS_H
 
@@ -21,13 +21,10 @@ struct Box {
     bool holds(int32_t px, int32_t py) const { return px >= x && py >= y && px < x + w && py < y + h; }
 };
 
-using Shape = std::vector<const char *>; // rows of a glyph, top first, '#' set
-inline const Shape box_a{"###", "###", "###", "###"};  // "a" and "W" at size 10
-inline const Shape box_question{"##", "##", "##", "##"};
+using Shape = std::vector<std::string>; // rows of a glyph, top first, '#' set
+inline const Shape box_a(4, "###"), box_question(4, "##"); // "a", "W" and "?" at size 10
 
-// width x height pixels between guard pixels that no drawing may change.
-template <typename Pixel>
-struct Canvas {
+template <typename Pixel> struct Canvas {
     static constexpr size_t guard = 64;
 
     Canvas(uint32_t width, uint32_t height, Pixel background)
@@ -37,18 +34,14 @@ struct Canvas {
     }
     Pixel *pixels() { return storage.data() + guard; }
     Pixel &at(int32_t x, int32_t y) { return pixels()[y * int32_t(width) + x]; }
-    // The pixels of shape standing on the baseline at x, inside the canvas
-    // and the clip box.
+    // shape standing on the baseline at x, where the canvas and clip hold it
     void paint(const Shape &shape, int32_t x, int32_t baseline, Pixel colour, Box clip) {
         int32_t top = baseline - int32_t(shape.size());
+        Box canvas{0, 0, int32_t(width), int32_t(height)};
         for (int32_t r = 0; r < int32_t(shape.size()); r++)
-            for (int32_t k = 0; shape[r][k]; k++)
-                if (shape[r][k] == '#' && clip.holds(x + k, top + r) &&
-                    Box{0, 0, int32_t(width), int32_t(height)}.holds(x + k, top + r))
+            for (int32_t k = 0; k < int32_t(shape[r].size()); k++)
+                if (shape[r][k] == '#' && clip.holds(x + k, top + r) && canvas.holds(x + k, top + r))
                     at(x + k, top + r) = colour;
-    }
-    void fill(int32_t x, int32_t y, int32_t w, int32_t h, Pixel colour) {
-        for (int32_t row = y; row < y + h; row++) std::fill_n(&at(x, row), w, colour);
     }
     bool operator==(const Canvas &other) const = default;
 
