@@ -19,12 +19,11 @@ check() { # WHAT EXIT STDOUT STDERR ARGS...: the exit and both output streams
   [ "$got" = "$want" ] || { echo "FAIL: $what: expected $want, got $got"; failures=$((failures + 1)); }
 }
 
-check create 0 "" "" "$db" "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT);
-  INSERT INTO songs(title) VALUES ('밤편지'), (NULL), ('a	b' || char(10) || 'c\\\"')"
 check text 0 'id	title
 1	밤편지
 2	NULL
-3	a\tb\nc\\"' "" "$db" "SELECT * FROM songs"
+3	a\tb\nc\\"' "" "$db" "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT);
+  INSERT INTO songs(title) VALUES ('밤편지'), (NULL), ('a	b' || char(10) || 'c\\\"'); SELECT * FROM songs"
 check json 0 '[
 {"id": "1", "the title": "밤편지"},
 {"id": "2", "the title": null},
@@ -32,9 +31,9 @@ check json 0 '[
 ]' "" --json "$db" "SELECT id, title AS \"the title\" FROM songs"
 check "json, no rows" 0 "[]" "" --json "$db" "SELECT * FROM songs WHERE id > 10"
 check failure 1 "" "tolmek: $db: no such table: missing" "$db" "SELECT 1; SELECT * FROM missing"
-expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
+expect_conventions "${tolmek[@]}" <<END || failures=$((failures + $?))
 0 out sql --help
 2 err sql $db
 2 err sql --csv $db SELECT
-EOF
+END
 exit $((failures > 0))
