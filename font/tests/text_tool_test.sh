@@ -26,7 +26,10 @@ for target in image fb; do
 done
 err=$("${tolmek[@]}" text --font "$work/lines.txt" -o "$work/bad.png" a 2>&1 >/dev/null)
 [ "$?:$err" = "2:tolmek: $work/lines.txt: not a font FreeType can open" ] || fail "not a font: $err"
-expect_conventions "${tolmek[@]}" <<EOF || failures=$((failures + $?))
+expect_conventions "${tolmek[@]}" <<END || failures=$((failures + $?))
 0 out text --help
 2 err text ${font[*]} --align middle a
 2 err text ${font[*]} --file $work/lines.txt a
+END
+[ ! -e "$work/bad.png" ] || fail "a refused call wrote bad.png"
+exit $((failures > 0))
