@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""make_test_fonts.py OUT_DIR: layout.ttf, no_question.ttf (the same without
-"?") and mono.bdf (1-bit, 10 px). The outline fonts have 1000 units per em:
-at size 10 every edge lies on a pixel border ("h": in the middle of one)."""
+# make_test_fonts.py OUT_DIR: layout.ttf, no_question.ttf (without "?") and mono.bdf (1-bit, 10 px).
+# 1000 units per em: at size 10 every edge lies on a pixel border ("h": in the middle of one).
 import os
 import sys
 
