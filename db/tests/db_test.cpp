@@ -15,12 +15,7 @@
 
 namespace {
 
-template <auto release> struct Releaser {
-    template <typename T> void operator()(T *pointer) const { release(pointer); }
-};
-using Database = std::unique_ptr<sqlite3, Releaser<db_close>>;
-using Table = std::unique_ptr<db_res, Releaser<db_free_res>>;
-using Text = std::unique_ptr<char, Releaser<db_free>>;
+using Database = std::unique_ptr<sqlite3, decltype(&db_close)>;
 using Value = std::optional<std::string>;         // nullopt for SQL NULL
 using Contents = std::vector<std::vector<Value>>; // the names (none without rows), then the rows
 db_res *const stale_table = reinterpret_cast<db_res *>(0x1); // for db_exec to overwrite
@@ -35,59 +30,46 @@ Contents contents_of(const db_res &table) {
     return contents;
 }
 
-Text format(const char *format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    Text text(db_vmprintf(format, ap));
-    va_end(ap);
-    return text;
-}
-
 // Every call empties the host's row list first. A success gives the rows of
 // every statement in order, fitted to the first row's columns (names without
 // values, as SQLite's empty-result callbacks give them, are a row of nulls)
 // and empties the message; a failure gives -1, a null table and its message,
 // cut to 255 bytes, and releases the rows gathered before it.
 TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
-    Database db(db_open(":memory:"));
-    std::string name(400, 'x');
-    Text long_sql = format("SELECT * FROM %s", name.c_str());
+    Database db(db_open(":memory:"), db_close);
+    std::string name(400, 'x'), long_sql = "SELECT * FROM " + name;
     Value n = std::nullopt;
-    struct {
-        sqlite3 *db;
-        const char *sql;
-        Contents contents;
-        std::string message;
-    } cases[] = {
+    std::tuple<sqlite3 *, const char *, Contents, std::string> cases[] = {
         {db.get(), "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
-         {{"1", "2", "3"}, {"1", "2", "3"}, {"4", n, n}, {"5", "6", "7"}}},
+         {{"1", "2", "3"}, {"1", "2", "3"}, {"4", n, n}, {"5", "6", "7"}}, ""},
         {nullptr, "SELECT 1", {}, "no database handle"},
-        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", {{"z", "이름"}, {"a", n}}},
+        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", {{"z", "이름"}, {"a", n}}, ""},
         {db.get(), nullptr, {}, "no SQL text"},
-        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", {{}}},
+        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", {{}}, ""},
         {db.get(), "SELECT 1; SELECT * FROM missing", {}, "no such table: missing"},
-        {db.get(), "PRAGMA empty_result_callbacks = ON", {{}, {}}},
-        {db.get(), long_sql.get(), {}, ("no such table: " + name).substr(0, 255)},
-        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", {{"a", "b"}, {n, n}}},
+        {db.get(), "PRAGMA empty_result_callbacks = ON", {{}, {}}, ""},
+        {db.get(), long_sql.c_str(), {}, ("no such table: " + name).substr(0, 255)},
+        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", {{"a", "b"}, {n, n}}, ""},
     };
     for (bool with_table : {true, false}) {
-        for (const auto &c : cases) {
-            SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", with a table " << with_table);
+        for (const auto &[handle, sql, contents, message] : cases) {
+            SCOPED_TRACE(testing::Message() << (sql ? sql : "") << ", with a table: " << with_table);
             db_res *res = stale_table;
             unsigned inits = reference_list_inits();
-            EXPECT_EQ(db_exec(c.db, c.sql, with_table ? &res : nullptr), c.message.empty() ? 0 : -1);
-            Table table(res == stale_table ? nullptr : res);
-            EXPECT_EQ(db_err_msg, c.message);
+            EXPECT_EQ(db_exec(handle, sql, with_table ? &res : nullptr), message.empty() ? 0 : -1);
+            std::unique_ptr<db_res, decltype(&db_free_res)> table(res != stale_table ? res : nullptr,
+                                                                  db_free_res);
+            EXPECT_EQ(db_err_msg, message);
             EXPECT_GT(reference_list_inits(), inits) << "no linked_init";
-            if (!with_table || !c.message.empty()) {
+            if (!with_table || !message.empty()) {
                 EXPECT_EQ(res, with_table ? nullptr : stale_table);
                 continue;
             }
-            EXPECT_EQ(contents_of(*table), c.contents);
+            EXPECT_EQ(contents_of(*table), contents);
             EXPECT_TRUE(!table->rows == !table->row_count && !table->col_names == !table->row_count);
         }
     }
-    Database opened(db_open(nullptr));
+    Database opened(db_open(nullptr), db_close);
     EXPECT_STREQ(db_err_msg, "no database file name");
 }
 
@@ -97,7 +79,7 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
     std::string path = testing::TempDir() + "db_soak.db";
     remove(path.c_str());
     auto connect = [&] {
-        Database db(db_open(path.c_str()));
+        Database db(db_open(path.c_str()), db_close);
         db_exec(db.get(), "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
                           "CREATE TABLE IF NOT EXISTS notes(round, text)", nullptr);
         return db;
@@ -109,11 +91,12 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
         ASSERT_EQ(db_open((path + ".missing/db").c_str()), nullptr);
         Database db = connect();
         for (int round = 0; round < 100; round++) {
-            Text sql(db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
-                                round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing"));
+            char *sql = db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
+                                   round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing");
             db_res *res = nullptr;
-            ASSERT_EQ(db_exec(db.get(), sql.get(), &res), round % 10 ? 0 : -1) << db_err_msg;
+            ASSERT_EQ(db_exec(db.get(), sql, &res), round % 10 ? 0 : -1) << db_err_msg;
             db_free_res(res);
+            db_free(sql);
         }
     }
     EXPECT_EQ(open_descriptors(), descriptors);
@@ -128,15 +111,14 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
 TEST(DbMemory, AnyAllocationMayFail) {
     const char *sql = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 12) "
                       "SELECT x, '이름 ' || x, CASE WHEN x % 3 THEN 'note' END FROM n; SELECT 'x', NULL";
-    db_res *res = nullptr;
-    ASSERT_EQ(db_exec(Database(db_open(":memory:")).get(), sql, &res), 0) << db_err_msg;
-    Table expected(res);
+    db_res *expected = nullptr, *res;
+    ASSERT_EQ(db_exec(Database(db_open(":memory:"), db_close).get(), sql, &expected), 0) << db_err_msg;
     long failures = 0;
     for (long which = 1;; which++) {
         size_t heap = heap_in_use();
         res = stale_table;
         start_counting(which);
-        Database db(db_open(":memory:"));
+        Database db(db_open(":memory:"), db_close);
         int status = db ? db_exec(db.get(), sql, &res) : -1;
         bool failure_happened = stop_counting();
         if (status == 0) {
@@ -151,6 +133,7 @@ TEST(DbMemory, AnyAllocationMayFail) {
         EXPECT_EQ(heap_in_use(), heap) << "allocation " << which;
         if (!failure_happened || HasFailure()) break;
     }
+    db_free_res(expected);
     EXPECT_GT(failures, 3 * 13) << "names, values, row arrays, list nodes: several per row";
 }
 #endif

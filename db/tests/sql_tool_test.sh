@@ -29,7 +29,6 @@ check json 0 '[
 {"id": "2", "the title": null},
 {"id": "3", "the title": "a\u0009b\u000ac\\\""}
 ]' "" --json "$db" "SELECT id, title AS \"the title\" FROM songs"
-check "json, no rows" 0 "[]" "" --json "$db" "SELECT * FROM songs WHERE id > 10"
 check failure 1 "" "tolmek: $db: no such table: missing" "$db" "SELECT 1; SELECT * FROM missing"
 echo "2 err sql $db" | expect_conventions "${tolmek[@]}" || failures=$((failures + $?))
 exit $((failures > 0))
