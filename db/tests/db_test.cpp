@@ -4,7 +4,7 @@
 #include <stdio.h>
 
 #include <memory>
-#include <optional>
+#include <string>
 
 #include "process_resources.h"
 #include "reference_host.h"
@@ -16,18 +16,19 @@
 namespace {
 
 using Database = std::unique_ptr<sqlite3, decltype(&db_close)>;
-using Value = std::optional<std::string>;         // nullopt for SQL NULL
-using Contents = std::vector<std::vector<Value>>; // the names (none without rows), then the rows
 db_res *const stale_table = reinterpret_cast<db_res *>(0x1); // for db_exec to overwrite
 
-Contents contents_of(const db_res &table) {
-    auto value = [](const char *text) { return text ? Value(text) : std::nullopt; };
-    Contents contents(1 + table.row_count);
-    for (uint32_t c = 0; table.col_names && c < table.col_count; c++)
-        contents[0].push_back(value(table.col_names[c]));
-    for (uint32_t r = 0; r < table.row_count; r++)
-        for (uint32_t c = 0; c < table.col_count; c++) contents[1 + r].push_back(value(table.rows[r][c]));
-    return contents;
+// A table as the host reads it: a line of names (none without rows), then a
+// line per row, each value after a '|', SQL NULL as "∅".
+std::string text_of(const db_res &table) {
+    std::string text;
+    for (uint32_t r = 0; table.col_names && r <= table.row_count; r++, text += '\n') {
+        for (uint32_t c = 0; c < table.col_count; c++) {
+            const char *value = r ? table.rows[r - 1][c] : table.col_names[c];
+            text += "|" + std::string(value ? value : "∅");
+        }
+    }
+    return text;
 }
 
 // Every call empties the host's row list first. A success gives the rows of
@@ -38,18 +39,17 @@ Contents contents_of(const db_res &table) {
 TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
     Database db(db_open(":memory:"), db_close);
     std::string name(400, 'x'), long_sql = "SELECT * FROM " + name;
-    Value n = std::nullopt;
-    std::tuple<sqlite3 *, const char *, Contents, std::string> cases[] = {
+    std::tuple<sqlite3 *, const char *, std::string, std::string> cases[] = {
         {db.get(), "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
-         {{"1", "2", "3"}, {"1", "2", "3"}, {"4", n, n}, {"5", "6", "7"}}, ""},
-        {nullptr, "SELECT 1", {}, "no database handle"},
-        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", {{"z", "이름"}, {"a", n}}, ""},
-        {db.get(), nullptr, {}, "no SQL text"},
-        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", {{}}, ""},
-        {db.get(), "SELECT 1; SELECT * FROM missing", {}, "no such table: missing"},
-        {db.get(), "PRAGMA empty_result_callbacks = ON", {{}, {}}, ""},
-        {db.get(), long_sql.c_str(), {}, ("no such table: " + name).substr(0, 255)},
-        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", {{"a", "b"}, {n, n}}, ""},
+         "|1|2|3\n|1|2|3\n|4|∅|∅\n|5|6|7\n", ""},
+        {nullptr, "SELECT 1", "", "no database handle"},
+        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", "|z|이름\n|a|∅\n", ""},
+        {db.get(), nullptr, "", "no SQL text"},
+        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", "", ""},
+        {db.get(), "SELECT 1; SELECT * FROM missing", "", "no such table: missing"},
+        {db.get(), "PRAGMA empty_result_callbacks = ON", "\n\n", ""},
+        {db.get(), long_sql.c_str(), "", ("no such table: " + name).substr(0, 255)},
+        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", "|a|b\n|∅|∅\n", ""},
     };
     for (bool with_table : {true, false}) {
         for (const auto &[handle, sql, contents, message] : cases) {
@@ -65,7 +65,7 @@ TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
                 EXPECT_EQ(res, with_table ? nullptr : stale_table);
                 continue;
             }
-            EXPECT_EQ(contents_of(*table), contents);
+            EXPECT_EQ(text_of(*table), contents);
             EXPECT_TRUE(!table->rows == !table->row_count && !table->col_names == !table->row_count);
         }
     }
@@ -122,7 +122,7 @@ TEST(DbMemory, AnyAllocationMayFail) {
         int status = db ? db_exec(db.get(), sql, &res) : -1;
         bool failure_happened = stop_counting();
         if (status == 0) {
-            EXPECT_EQ(contents_of(*res), contents_of(*expected)) << "allocation " << which;
+            EXPECT_EQ(text_of(*res), text_of(*expected)) << "allocation " << which;
             db_free_res(res);
         } else {
             failures++;

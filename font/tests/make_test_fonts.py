@@ -35,9 +35,6 @@ def outline_font(path, names):
     builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), **{n: box(*OUTLINES[n][2]) for n in names}})
     builder.setupHorizontalMetrics({".notdef": (400, 0), **{n: (OUTLINES[n][1], OUTLINES[n][2][0]) for n in names}})
     builder.setupHorizontalHeader(ascent=900, descent=-100)
-    builder.setupNameTable({"familyName": "Tolmek Test", "styleName": "Regular"})
-    builder.setupOS2()
-    builder.setupPost()
     builder.save(path)
 
 

@@ -23,17 +23,13 @@ struct Box {
 };
 
 // Every target: W x H pixels between 64 guard pixels either side, which no drawing may change.
-constexpr int32_t W = 80, H = 60;
-template <typename Pixel> using Canvas = std::vector<Pixel>;
-template <typename Pixel> Canvas<Pixel> canvas(Pixel background) {
-    return Canvas<Pixel>(W * H + 128, background);
-}
+constexpr int32_t W = 80, H = 60, guarded = W * H + 128;
 
 using Shape = std::vector<std::string>; // rows of a glyph, top first, '#' set
 
 // Paints shape in white standing on the baseline at x, where the target and clip hold it.
 template <typename Pixel>
-void paint(Canvas<Pixel> &c, const Shape &shape, int32_t x, int32_t baseline, Box clip) {
+void paint(std::vector<Pixel> &c, const Shape &shape, int32_t x, int32_t baseline, Box clip) {
     int32_t top = baseline - int32_t(shape.size());
     for (int32_t r = 0; r < int32_t(shape.size()); r++)
         for (int32_t k = 0; k < int32_t(shape[r].size()); k++)
@@ -43,7 +39,7 @@ void paint(Canvas<Pixel> &c, const Shape &shape, int32_t x, int32_t baseline, Bo
 
 // Into an image or onto a framebuffer by the pixel size, as UTF-8 or as code points.
 template <typename Pixel>
-int32_t draw(Canvas<Pixel> &c, const char *text, Box b, int32_t size, uint32_t colour, int32_t flags,
+int32_t draw(std::vector<Pixel> &c, const char *text, Box b, int32_t size, uint32_t colour, int32_t flags,
              bool as_utf8 = true) {
     std::unique_ptr<uint32_t, decltype(&free)> code_points(as_utf8 ? nullptr : utf8_decode(text), free);
     auto call = [&](auto *target, auto utf8_call, auto unicode_call) {
@@ -102,7 +98,7 @@ const Example examples[] = {
 };
 
 template <typename Pixel> void expect_example(const Example &e, bool as_utf8) {
-    Canvas<Pixel> target = canvas(Pixel(0x10203040)), expected = target;
+    std::vector<Pixel> target(guarded, Pixel(0x10203040)), expected = target;
     uint32_t white = sizeof(Pixel) == 4 ? ~0u : 0xABCDFFFF; // the framebuffer takes the low 16 bits
     EXPECT_EQ(draw(target, e.text, e.box, e.size, white, e.flags, as_utf8), e.result);
     for (auto [shape, x, baseline] : e.glyphs)
@@ -134,7 +130,7 @@ TEST(Blend, ExamplesAloneAndThroughAGreyGlyph) {
         EXPECT_EQ(font::blend_fb_pixel(0x7BEF, 0xF81F, coverage), fb) << coverage;
     }
     ASSERT_EQ(font_open((fixtures + "layout.ttf").c_str()), 0);
-    Canvas<uint32_t> image = canvas(0xF0E0D0C0u);
+    std::vector<uint32_t> image(guarded, 0xF0E0D0C0);
     draw(image, "h", {0, 0, 4, 10}, 10, 0x11223344, 0);
     EXPECT_EQ(std::pair(image[64 + 5 * W], image[65 + 5 * W]), std::pair(0x11223344u, 0x7F808081u));
     EXPECT_EQ(font_close(), 0);
@@ -143,7 +139,7 @@ TEST(Blend, ExamplesAloneAndThroughAGreyGlyph) {
 // The face opens when first drawn, from a copy of the whole path (its first 511
 // bytes name a folder); a refused open leaves the open context.
 TEST(FontContext, OpensOnlyFontsAndOnlyOnceFromACopyOfThePath) {
-    Canvas<uint32_t> image = canvas(0u), blank = image;
+    std::vector<uint32_t> image(guarded), blank = image;
     EXPECT_EQ(draw(image, "a", {0, 3, 16, 16}, 10, ~0u, 0), 3); // nothing open
     EXPECT_EQ(font_open(fixtures.c_str()), -1);
     EXPECT_EQ(font_open(nullptr), -1);
@@ -162,8 +158,8 @@ TEST(FontContext, OpensOnlyFontsAndOnlyOnceFromACopyOfThePath) {
 // Fifty texts into an image and fifty onto a framebuffer in each context.
 TEST(FontSoak, TenThousandTextsLeaveNothingBehind) {
     const char *const texts[] = {"밤편지 가사", "Lyrics 노래\n둘째 줄", "春 🎵 ?"};
-    Canvas<uint32_t> image = canvas(0u);
-    Canvas<uint16_t> fb = canvas<uint16_t>(0);
+    std::vector<uint32_t> image(guarded);
+    std::vector<uint16_t> fb(guarded);
     int descriptors = open_descriptors();
     size_t heap = heap_in_use();
     for (int context = 0; context < 100; context++) {
@@ -182,7 +178,7 @@ TEST(FontSoak, TenThousandTextsLeaveNothingBehind) {
 // Warm draws allocate only the host's code points: one per UTF-8 call, one decoded here.
 TEST(FontAllocation, WarmDrawsAllocateOnlyTheHostsCodePoints) {
     ASSERT_EQ(font_open((fixtures + "layout.ttf").c_str()), 0);
-    Canvas<uint16_t> fb = canvas<uint16_t>(0);
+    std::vector<uint16_t> fb(guarded);
     auto draw_text = [&](bool utf8) { draw(fb, "ahaz\naWa ha", {0, 0, W, H}, 10, ~0u, TEXT_CLIP, utf8); };
     draw_text(true);
     start_counting();
