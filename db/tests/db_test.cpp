@@ -2,6 +2,7 @@
 // malloc replaces the C library's) exhausted memory.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -75,7 +76,7 @@ TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
 // A hundred connections to a file (and as many that fail to open), a hundred
 // queries each, every tenth failing after its rows.
 TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
-    std::string path = testing::TempDir() + "db_soak.db";
+    std::string path = testing::TempDir() + "db_soak." + std::to_string(getpid()); // runs may overlap
     remove(path.c_str());
     auto connect = [&] {
         Database db(db_open(path.c_str()), db_close);
