@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""make_test_fonts.py OUT_DIR: layout.ttf, no_question.ttf (the same without
-"?") and mono.bdf (1-bit, 10 px), glyphs as listed below. The outline fonts
-have 1000 units per em: at size 10 a pixel is 100 units, so every edge lies
-on a pixel border ("h": in the middle of one).
-"""
+# make_test_fonts.py OUT_DIR: layout.ttf, no_question.ttf (without "?") and mono.bdf (1-bit, 10 px).
+# 1000 units per em: at size 10 every edge lies on a pixel border ("h": in the middle of one).
 import os
 import sys
 
@@ -18,17 +15,15 @@ OUTLINES = {  # glyph name: code point, advance, box (x0, y0, x1, y1) in units
     "B": (0x42, 900, (0, 0, 800, 900)),
     "j": (0x6A, 400, (-100, -100, 200, 1100)),  # past the pen, the em and the baseline
 }
-BITMAPS = [  # name, code point, advance, rows (top first)
-    ("a", 0x61, 4, ["101", "010", "111", "101"]),
-    ("question", 0x3F, 4, ["11", "01", "00", "01"]),
-    ("m", 0x6D, 11, ["1000000001", "0110000110"]),
-]
+BITMAPS = {"a": (0x61, 4, ["101", "010", "111", "101"]), "question": (0x3F, 4, ["11", "01", "00", "01"]),
+           "m": (0x6D, 11, ["1000000001", "0110000110"])}  # code point, advance, rows (top first)
 
 
 def box(x0, y0, x1, y1):
     pen = TTGlyphPen(None)
-    for point in [(x0, y0), (x0, y1), (x1, y1), (x1, y0)]:
-        (pen.lineTo if pen.points else pen.moveTo)(point)
+    pen.moveTo((x0, y0))
+    for point in [(x0, y1), (x1, y1), (x1, y0)]:
+        pen.lineTo(point)
     pen.closePath()
     return pen.glyph()
 
@@ -40,9 +35,6 @@ def outline_font(path, names):
     builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), **{n: box(*OUTLINES[n][2]) for n in names}})
     builder.setupHorizontalMetrics({".notdef": (400, 0), **{n: (OUTLINES[n][1], OUTLINES[n][2][0]) for n in names}})
     builder.setupHorizontalHeader(ascent=900, descent=-100)
-    builder.setupNameTable({"familyName": "Tolmek Test", "styleName": "Regular"})
-    builder.setupOS2()
-    builder.setupPost()
     builder.save(path)
 
 
@@ -51,11 +43,10 @@ def bitmap_font(path):
              "SIZE 10 75 75", "FONTBOUNDINGBOX 10 8 0 -2", "STARTPROPERTIES 5", "PIXEL_SIZE 10",
              "FONT_ASCENT 8", "FONT_DESCENT 2", 'CHARSET_REGISTRY "ISO10646"', 'CHARSET_ENCODING "1"',
              "ENDPROPERTIES", "CHARS %d" % len(BITMAPS)]
-    for name, code, advance, rows in BITMAPS:
+    for name, (code, advance, rows) in BITMAPS.items():
         lines += ["STARTCHAR " + name, "ENCODING %d" % code, "SWIDTH %d 0" % (advance * 100),
                   "DWIDTH %d 0" % advance, "BBX %d %d 0 0" % (len(rows[0]), len(rows)), "BITMAP"]
-        lines += ["%04X" % int(row.ljust(16, "0"), 2) for row in rows]
-        lines.append("ENDCHAR")
+        lines += ["%04X" % int(row.ljust(16, "0"), 2) for row in rows] + ["ENDCHAR"]
     with open(path, "w") as out:
         out.write("\n".join(lines + ["ENDFONT", ""]))
 

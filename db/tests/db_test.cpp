@@ -1,0 +1,141 @@
+// db_exec's tables and failures, ten thousand queries, and (where the test
+// malloc replaces the C library's) exhausted memory.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "process_resources.h"
+#include "reference_host.h"
+#include "tolmek_db.h"
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer owns malloc there
+#include "failing_malloc.h"
+#endif
+
+namespace {
+
+using Database = std::unique_ptr<sqlite3, decltype(&db_close)>;
+db_res *const stale_table = reinterpret_cast<db_res *>(0x1); // for db_exec to overwrite
+
+// A table as the host reads it: a line of names (none without rows), then a
+// line per row, each value after a '|', SQL NULL as "∅".
+std::string text_of(const db_res &table) {
+    std::string text;
+    for (uint32_t r = 0; table.col_names && r <= table.row_count; r++, text += '\n') {
+        for (uint32_t c = 0; c < table.col_count; c++) {
+            const char *value = r ? table.rows[r - 1][c] : table.col_names[c];
+            text += "|" + std::string(value ? value : "∅");
+        }
+    }
+    return text;
+}
+
+// Every call empties the host's row list first. A success gives the rows of
+// every statement in order, fitted to the first row's columns (names without
+// values, as SQLite's empty-result callbacks give them, are a row of nulls)
+// and empties the message; a failure gives -1, a null table and its message,
+// cut to 255 bytes, and releases the rows gathered before it.
+TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
+    Database db(db_open(":memory:"), db_close);
+    std::string name(400, 'x'), long_sql = "SELECT * FROM " + name;
+    std::tuple<sqlite3 *, const char *, std::string, std::string> cases[] = {
+        {db.get(), "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
+         "|1|2|3\n|1|2|3\n|4|∅|∅\n|5|6|7\n", ""},
+        {nullptr, "SELECT 1", "", "no database handle"},
+        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", "|z|이름\n|a|∅\n", ""},
+        {db.get(), nullptr, "", "no SQL text"},
+        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", "", ""},
+        {db.get(), "SELECT 1; SELECT * FROM missing", "", "no such table: missing"},
+        {db.get(), "PRAGMA empty_result_callbacks = ON", "\n\n", ""},
+        {db.get(), long_sql.c_str(), "", ("no such table: " + name).substr(0, 255)},
+        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", "|a|b\n|∅|∅\n", ""},
+    };
+    for (bool with_table : {true, false}) {
+        for (const auto &[handle, sql, contents, message] : cases) {
+            SCOPED_TRACE(testing::Message() << (sql ? sql : "") << ", with a table: " << with_table);
+            db_res *res = stale_table;
+            unsigned inits = reference_list_inits();
+            EXPECT_EQ(db_exec(handle, sql, with_table ? &res : nullptr), message.empty() ? 0 : -1);
+            EXPECT_EQ(db_err_msg, message);
+            EXPECT_GT(reference_list_inits(), inits) << "no linked_init";
+            if (with_table && message.empty()) {
+                EXPECT_EQ(text_of(*res), contents);
+                EXPECT_TRUE(!res->rows == !res->row_count && !res->col_names == !res->row_count);
+                db_free_res(res);
+            } else {
+                EXPECT_EQ(res, with_table ? nullptr : stale_table);
+            }
+        }
+    }
+    Database opened(db_open(nullptr), db_close);
+    EXPECT_STREQ(db_err_msg, "no database file name");
+}
+
+// A hundred connections to a file (and as many that fail to open), a hundred
+// queries each, every tenth failing after its rows.
+TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
+    std::string path = testing::TempDir() + "db_soak." + std::to_string(getpid()); // runs may overlap
+    remove(path.c_str());
+    auto connect = [&] {
+        Database db(db_open(path.c_str()), db_close);
+        db_exec(db.get(), "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
+                          "CREATE TABLE IF NOT EXISTS notes(round, text)", nullptr);
+        return db;
+    };
+    connect(); // and SQLite's one-time set-up
+    int descriptors = open_descriptors();
+    size_t heap = heap_in_use();
+    for (int connection = 0; connection < 100; connection++) {
+        ASSERT_EQ(db_open((path + ".missing/db").c_str()), nullptr);
+        Database db = connect();
+        for (int round = 0; round < 100; round++) {
+            char *sql = db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
+                                   round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing");
+            db_res *res = nullptr;
+            ASSERT_EQ(db_exec(db.get(), sql, &res), round % 10 ? 0 : -1) << db_err_msg;
+            db_free_res(res);
+            db_free(sql);
+        }
+    }
+    EXPECT_EQ(open_descriptors(), descriptors);
+    EXPECT_EQ(heap_in_use(), heap);
+    remove(path.c_str());
+}
+
+#ifndef __SANITIZE_ADDRESS__
+// Whichever allocation of db_open or db_exec fails (the library's, the host
+// list's, SQLite's), the call succeeds with the whole result or fails with
+// "out of memory" and a null table, and no block is left behind.
+TEST(DbMemory, AnyAllocationMayFail) {
+    const char *sql = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 12) "
+                      "SELECT x, '이름 ' || x, CASE WHEN x % 3 THEN 'note' END FROM n; SELECT 'x', NULL";
+    db_res *expected = nullptr, *res;
+    ASSERT_EQ(db_exec(Database(db_open(":memory:"), db_close).get(), sql, &expected), 0) << db_err_msg;
+    long failures = 0;
+    for (long which = 1;; which++) {
+        size_t heap = heap_in_use();
+        res = stale_table;
+        start_counting(which);
+        Database db(db_open(":memory:"), db_close);
+        int status = db ? db_exec(db.get(), sql, &res) : -1;
+        bool failure_happened = stop_counting();
+        if (status == 0) {
+            EXPECT_EQ(text_of(*res), text_of(*expected)) << "allocation " << which;
+            db_free_res(res);
+        } else {
+            failures++;
+            EXPECT_EQ(res, db ? nullptr : stale_table) << "allocation " << which;
+            EXPECT_STREQ(db_err_msg, "out of memory") << "allocation " << which;
+        }
+        db.reset();
+        EXPECT_EQ(heap_in_use(), heap) << "allocation " << which;
+        if (!failure_happened || HasFailure()) break;
+    }
+    db_free_res(expected);
+    EXPECT_GT(failures, 3 * 13) << "names, values, row arrays, list nodes: several per row";
+}
+#endif
+
+} // namespace
