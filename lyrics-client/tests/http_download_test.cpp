@@ -91,7 +91,7 @@ TEST_F(HttpDownload, SendsItsRequestAndFindsStatusAndHeaderEndAcrossEveryCut) {
   {
     LoopbackServer server([&](const std::string &request) {  // request path: "/<cut>"
       requests.push_back(request);
-      std::size_t cut = std::min(std::strtoul(request.c_str() + 5, nullptr, 10), answer.size());
+      std::size_t cut = std::min<std::size_t>(std::strtoul(request.c_str() + 5, nullptr, 10), answer.size());
       return ScriptedAnswer{{answer.substr(0, cut), answer.substr(cut)}};
     });
     for (std::size_t cut = 1; cut < answer.size(); ++cut) {

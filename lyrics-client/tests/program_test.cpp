@@ -13,6 +13,7 @@ extern const char PROGRAM_VERSION[] = "0.0.0-test";
 
 namespace {
 
+using namespace std::literals;
 using Texts = std::vector<std::wstring>;
 
 TEST(BatchSelection, JoinsEachNameInDialogOrderAndReportsPathsThatDoNotFit) {
@@ -28,7 +29,7 @@ TEST(BatchSelection, JoinsEachNameInDialogOrderAndReportsPathsThatDoNotFit) {
   // folder\곡.mp3 is 259 characters, the most a path buffer holds with its
   // terminator; folder\곡2.mp3 is one too many.
   const std::wstring root = directory.path.native() + L"\\";
-  const std::wstring folder = root + std::wstring(259 - root.size() - 7, L'f');
+  const std::wstring folder = root + std::wstring(259 - root.size() - 6, L'f');  // then "\\곡.mp3"
   fs::create_directories(folder);
   for (const auto &path : {root + L"봄.mp3", folder + L"\\곡.mp3", folder + L"\\곡2.mp3"})
     write_file(path, "\xFF\xFB");
