@@ -34,8 +34,8 @@ void Download10MB(benchmark::State &state) {
   std::string body;
   while (body.size() < body_size) body += "[00:00.00] a line of lyrics, forty b\n";
   body.resize(body_size);
-  LoopbackServer server(answer_in_one("HTTP/1.0 200 OK\r\nContent-Length: " +
-                                      std::to_string(body.size()) + "\r\n\r\n" + body));
+  LoopbackServer server(ScriptedAnswer{{"HTTP/1.0 200 OK\r\nContent-Length: " +
+                                        std::to_string(body.size()) + "\r\n\r\n" + body}});
   TemporaryDirectory directory;
   auto output = directory / "body.bin";
   const path_char *mode = state.range(0) ? PATH_TEXT("w") : PATH_TEXT("wb");

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # carvelo-fetch against the sample lyrics server on loopback, with generated
 # MP3s: result lines and exit codes, 1,000 jobs in one process that leave
-# nothing behind, the sample server's own answers, and the command-line
-# conventions of both.
+# nothing behind, its command-line conventions, and the server's answers.
 #   fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
@@ -10,13 +9,13 @@ source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
 
 fetch=${1:?} server=${2:?} sample_music=${3:?}
 work=$(mktemp -d)
-main_pid= slow_pid=
-trap 'kill $main_pid $slow_pid 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
 
 # start_server NAME OPTION...: a sample server on a free port, NAME_port.
 start_server() {
   "$server" --port 0 --lyrics "$work/lyrics" "${@:2}" >"$work/$1.out" &
-  printf -v "$1_pid" %s $!
+  pids+=($!)
   wait_until 10 grep -q '^listening on' "$work/$1.out" || fatal "the $1 server did not start"
   printf -v "$1_port" %s "$(sed -n 's/^listening on 127.0.0.1://p' "$work/$1.out")"
 }
@@ -29,78 +28,52 @@ printf 'MZ new build' >"$work/builds/0.1.4"
 start_server main --builds "$work/builds"
 start_server slow --delay-ms 20000  # takes 20 s to answer
 
-fetch_main() { "$fetch" --server "127.0.0.1:$main_port" "$@"; }
-output=$(fetch_main "$music/봄날의 노래.mp3" "$known" "$unknown" "$music/없는 파일.mp3")
-check "a batch with failures exits 1" 1 $?
-check "one line per file, then the closing line" "성공: 봄날의 노래.mp3
-성공: Morning Walk.mp3
+output=$("$fetch" --server "127.0.0.1:$main_port" "$music/봄날의 노래.mp3" "$unknown" "$music/없는.mp3")
+check "a batch with failures exits 1, one line per file, then the closing line" "1 성공: 봄날의 노래.mp3
 실패: 이름 없는 곡.mp3
-실패: 없는 파일.mp3
-완료." "$output"
-check "the lyrics are stored" "[ti:봄날의 노래]" \
-  "$(head -1 "$music/봄날의 노래.lrc" | tr -d '\r')"
-fetch_main "$known" >/dev/null
+실패: 없는.mp3
+완료." "$? $output"
+check "the lyrics are stored" "[ti:봄날의 노래]" "$(head -1 "$music/봄날의 노래.lrc" | tr -d '\r')"
+"$fetch" --server "127.0.0.1:$main_port" "$known" >/dev/null
 check "a batch without failures exits 0" 0 $?
 output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$known")
-check "--timeout ends a download that takes longer" "실패: Morning Walk.mp3
-완료." "$output"
+check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
 
 # Soak: 1,000 jobs in one process leave no descriptor, thread or temporary
-# file behind. Two FIFOs, read before and after the jobs, hold the process
-# while its descriptors and threads are counted, until the test closes its
-# end. The test opens them once the process runs, so it inherits neither.
+# behind. Two FIFOs, read before and after the jobs, hold the process while
+# its descriptors and threads are counted, until the test closes its end.
+# The test opens them once the process runs, so it inherits neither.
 mkfifo "$work/before" "$work/after"
 songs=()
 for ((i = 0; i < 500; i++)); do songs+=("$known" "$unknown"); done
-"$fetch" --server "127.0.0.1:$main_port" "$work/before" "${songs[@]}" "$work/after" \
-  >"$work/soak.out" &
+"$fetch" --server "127.0.0.1:$main_port" "$work/before" "${songs[@]}" "$work/after" >"$work/soak.out" &
 soak=$!
-exec 4<>"$work/before" 5<>"$work/after"
 reads() { [ -n "$(find "/proc/$soak/fd" -lname "$1" 2>/dev/null)" ]; }
 resources_when_reading() {  # resources_when_reading FIFO
   wait_until 60 reads "$1" || fatal "carvelo-fetch never read $1"
   echo "$(ls "/proc/$soak/fd" | wc -l) descriptors, $(ls "/proc/$soak/task" | wc -l) threads"
 }
+exec 4<>"$work/before" 5<>"$work/after"
 before=$(resources_when_reading "$work/before")
 exec 4>&-
 after=$(resources_when_reading "$work/after")
 exec 5>&-
 wait $soak
-status=$?
-fetched=$(grep -c '^성공' "$work/soak.out") failed=$(grep -c '^실패' "$work/soak.out")
 check "1,000 jobs run to the end, with no leak report (which would change the exit status)" \
-  "exit 1, 500 fetched, 502 failed" "exit $status, $fetched fetched, $failed failed"
+  "exit 1, 500 fetched" "exit $?, $(grep -c '^성공' "$work/soak.out") fetched"
 check "after 1,000 jobs as many descriptors and threads as before them" "$before" "$after"
 check "no temporary file remains" "" "$(ls -A "$music" | grep -v -E '\.(mp3|lrc)$')"
-echo "soak: $before before the jobs, $after after them"
 
-# Command-line conventions of both tools.
 expect_conventions "$fetch" <<EOF || failures=$((failures + $?))
 0 out --help
 0 version --version
 2 err
-2 err --server
 2 err --server 127.0.0.1:99999 a.mp3
 2 err --bogus a.mp3
-2 err --timeout
 2 err --timeout 0 a.mp3
 2 err --timeout 86401 a.mp3
 EOF
-expect_conventions "$server" <<EOF || failures=$((failures + $?))
-0 out --help
-0 version --version
-2 err
-2 err add-lyrics $work/lyrics
-2 err --port 65536 --lyrics $work/lyrics
-EOF
-check "a file that cannot be read is named" "lyrics-server: $work/none.mp3: cannot open" \
-  "$("$server" fingerprint "$work/none.mp3" 2>&1)"
-check "the server refuses to listen beyond loopback" \
-  "lyrics-server: 192.0.2.1 is not a loopback IPv4 address" \
-  "$("$server" --address 192.0.2.1 --port 0 --lyrics "$work/lyrics" 2>&1)"
-
-# The server's answers: files under their names, nothing outside its
-# directories.
+# The server's answers: files under their names, nothing outside its directories.
 fingerprint=$(ls "$work/lyrics" | head -1)
 while read -r path status; do
   exec 3<>"/dev/tcp/127.0.0.1/$main_port"
@@ -111,7 +84,5 @@ done <<EOF
 /sevrin/fetch/$fingerprint 200 OK
 /ovra-player/carvelo/update/carvelo/0.1.4 200 OK
 /sevrin/fetch/${fingerprint^^} 404 Not Found
-/sevrin/fetch/short 404 Not Found
 /ovra-player/carvelo/update/carvelo/../lyrics/$fingerprint 404 Not Found
-/elsewhere 404 Not Found
 EOF
