@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 namespace fuzz {
 
@@ -27,12 +26,12 @@ inline void touch(const char *text) {
   (void)length;
 }
 
+// A value stored least significant byte first (the fuzz build is x86_64).
 template <typename T>
 T little_endian(const std::uint8_t *bytes) {
-  std::make_unsigned_t<T> value = 0;
-  for (std::size_t i = sizeof value; i-- > 0;)
-    value = static_cast<decltype(value)>(value << 8 | bytes[i]);
-  return static_cast<T>(value);
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
 }
 
 // A file in memory holding the current input, named by a path that open(2)
