@@ -1,26 +1,19 @@
 // The HTTP download against a server on 127.0.0.1 inside the process that
-// sends the input's answer in the input's pieces, each only once the client
-// has received everything before it, stored in binary or text mode.
-// Checked: a result the answer can cause; on success the output holds
-// exactly the body (in text mode each LF as CR LF); on failure an earlier
-// output is unchanged, or there is none; no temporary and no descriptor is
-// left; the answer in one piece is taken or refused alike.
+// sends the input's answer, stored in binary or text mode. Checked: a result
+// the answer can cause; on success the output holds exactly the body (in
+// text mode each LF as CR LF); on failure an earlier output is unchanged, or
+// there is none; no temporary and no descriptor is left. (The unit tests cut
+// answers at every byte.)
 //
 // Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
-// largest body accepted; byte 3 the pieces cut off the answer's start (0 to
-// 15), then a byte for each, its length less one; the answer.
+// largest body accepted; the answer.
 #include <arpa/inet.h>
-#include <linux/sockios.h>
-#include <netinet/tcp.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "http_client.h"
 #include "support.h"
@@ -28,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Pieces = std::vector<std::string_view>;
 constexpr std::string_view earlier_output = "lyrics of an earlier download\n";
 // Never reached unless the download hangs, which then fails the input as a
 // wrong result rather than as a timeout.
@@ -56,33 +48,17 @@ int listen_on_loopback(int *port) {
   return listener;
 }
 
-bool is_peer(int connection, int client) {
-  sockaddr_in peer{}, local{};
-  socklen_t peer_length = sizeof peer, local_length = sizeof local;
-  return getpeername(connection, reinterpret_cast<sockaddr *>(&peer), &peer_length) == 0 &&
-         getsockname(client, reinterpret_cast<sockaddr *>(&local), &local_length) == 0 &&
-         peer.sin_port == local.sin_port;
-}
-
-// Answers one connection; `client` is the descriptor of its other end. After
-// each piece, waits until every byte has left this end and none waits unread
-// at the client's (once the client has closed its end, ioctl fails there).
-void answer(int listener, const Pieces &pieces, int client) {
-  int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC), on = 1, bytes;
+// Answers one connection: reads its request, sends the answer, closes.
+void answer(int listener, std::string_view answer) {
+  int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   fuzz::check(connection >= 0, "accepting the connection");
-  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   std::string request;
   for (char chunk[2048]; request.find("\r\n\r\n") == std::string::npos;) {
     ssize_t received = recv(connection, chunk, sizeof chunk, 0);
     if (received <= 0) break;
     request.append(chunk, static_cast<std::size_t>(received));
   }
-  bool in_step = is_peer(connection, client);
-  for (std::string_view piece : pieces) {
-    if (send(connection, piece.data(), piece.size(), MSG_NOSIGNAL) < ssize_t(piece.size())) break;
-    while (in_step && ioctl(connection, SIOCOUTQNSD, &bytes) == 0 && bytes > 0) sched_yield();
-    while (in_step && ioctl(client, FIONREAD, &bytes) == 0 && bytes > 0) sched_yield();
-  }
+  send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
   close(connection);
 }
 
@@ -97,9 +73,14 @@ std::string stored(std::string_view body, bool text) {
   return file;
 }
 
-// The download with the answer sent in these pieces, and the checks of what
-// it left. Returns its result.
-int run(const Download &d, const Pieces &pieces) {
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size < 3) return 0;
+  const Download d{std::string_view(reinterpret_cast<const char *>(data) + 3, size - 3),
+                   {fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms},
+                   (data[0] & 1) != 0,
+                   (data[0] & 2) != 0};
   static int port, listener = listen_on_loopback(&port);
   static const struct Directory {  // in memory: several times faster than on disk
     Directory() { fuzz::check(mkdtemp(path) != nullptr, "making a directory"); }
@@ -109,7 +90,7 @@ int run(const Download &d, const Pieces &pieces) {
   const fs::path output = fs::path(directory.path) / "lyrics.txt";
   if (d.earlier) std::ofstream(output, std::ios::binary) << earlier_output;
   fuzz::DescriptorWatch descriptors;
-  std::thread server(answer, listener, std::cref(pieces), fuzz::DescriptorWatch::lowest_free());
+  std::thread server(answer, listener, d.answer);
   int result =
       http_download("127.0.0.1", port, "/lyrics", output.c_str(), d.text ? "w" : "wb", d.limits);
   server.join();
@@ -127,27 +108,5 @@ int run(const Download &d, const Pieces &pieces) {
   }
   fs::remove(output);
   fuzz::check(fs::is_empty(directory.path), "a temporary was left behind");
-  return result;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  const std::size_t cuts = size < 4 ? 0 : data[3] % 16;
-  if (size < 4 + cuts) return 0;
-  const Download d{
-      std::string_view(reinterpret_cast<const char *>(data) + 4 + cuts, size - 4 - cuts),
-      {fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms},
-      (data[0] & 1) != 0,
-      (data[0] & 2) != 0};
-  Pieces pieces;
-  for (std::string_view rest = d.answer; !rest.empty(); rest.remove_prefix(pieces.back().size())) {
-    std::size_t length = pieces.size() < cuts ? data[4 + pieces.size()] + 1u : rest.size();
-    pieces.push_back(rest.substr(0, length));
-  }
-  int result = run(d, pieces);
-  // Where the answer is cut never decides whether it is taken.
-  if (cuts > 0)
-    fuzz::check((run(d, {d.answer}) == DL_OK) == (result == DL_OK), "the cuts decided the outcome");
   return 0;
 }
