@@ -1,17 +1,11 @@
-# Sourced by the test scripts: `check DESCRIPTION EXPECTED ACTUAL` compares
-# and counts failures, `fatal` ends the test at once, `wait_until SECONDS
-# COMMAND...` polls, and `checks_outcome` (for the EXIT trap) reports.
+# Sourced by test scripts: `check DESCRIPTION EXPECTED ACTUAL` counts a mismatch, `fatal` ends the
+# test, `wait_until SECONDS COMMAND...` polls, `checks_outcome` (the EXIT trap's) reports.
 failures=0
 
 check() {
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1"
-    echo "  expected: $(printf '%q' "$2")"
-    echo "  actual:   $(printf '%q' "$3")"
-    failures=$((failures + 1))
-  fi
+  [ "$2" == "$3" ] && echo "ok: $1" && return
+  printf 'FAILED: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+  failures=$((failures + 1))
 }
 
 fatal() {
@@ -21,18 +15,12 @@ fatal() {
 }
 
 wait_until() {
-  local limit=$(($(date +%s) + $1))
-  shift
-  until "$@"; do
-    [ "$(date +%s)" -lt "$limit" ] || return 1
-    sleep 0.2
+  local limit=$((SECONDS + $1))
+  until "${@:2}"; do
+    [ "$SECONDS" -lt "$limit" ] && sleep 0.2 || return 1
   done
 }
 
 checks_outcome() {
-  if [ "$failures" -gt 0 ]; then
-    echo "$failures check(s) FAILED"
-    exit 1
-  fi
-  echo "all checks passed"
+  [ "$failures" -eq 0 ] && echo "all checks passed" || { echo "$failures check(s) FAILED"; exit 1; }
 }

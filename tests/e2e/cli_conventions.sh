@@ -1,17 +1,11 @@
-# Sourced by the tool tests. `expect_conventions TOOL...` (TOOL may start
-# with an emulator) runs TOOL once per input line "EXIT STREAM ARGUMENTS..."
-# and expects that exit code and output on one stream alone: out (help),
-# err (a usage error's usage) or version (standard output "NAME X.Y.Z",
-# NAME being TOOL's file name). Prints a FAIL line per miss; returns the
-# number of misses.
+# `expect_conventions TOOL...` runs TOOL per input line "EXIT STREAM ARGUMENTS..." expecting that
+# exit code and output on STREAM alone: out (help), err (usage) or version ("NAME X.Y.Z" on out).
 expect_conventions() {
-  local scratch name code stream args got out err misses=0
-  scratch=$(mktemp)
+  local name code stream args got out err misses=0
   name=$(basename "${!#}")
   while read -r code stream args; do
-    err=$("$@" $args 2>&1 >"$scratch" </dev/null)
-    got=$?
-    out=$(cat "$scratch")
+    err=$("$@" $args 2>&1 >"/tmp/conventions.$$" </dev/null)
+    got=$? out=$(cat "/tmp/conventions.$$")
     case $stream in
       out) [ -n "$out" ] && [ -z "$err" ] ;;
       err) [ -z "$out" ] && [ -n "$err" ] ;;
@@ -20,6 +14,6 @@ expect_conventions() {
     echo "FAIL: $name $args: exit $got, expected $code; printed [$out] and on stderr [$err]"
     misses=$((misses + 1))
   done
-  rm -f "$scratch"
+  rm -f "/tmp/conventions.$$"
   return $misses
 }
