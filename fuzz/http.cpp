@@ -30,12 +30,6 @@ constexpr unsigned answer_results = 1 << DL_OK | 1 << DL_BAD_STATUS | 1 << DL_NO
                                     1 << DL_LENGTH_MISMATCH | 1 << DL_HEADER_TOO_LONG |
                                     1 << DL_BAD_LENGTH | 1 << DL_TOO_LARGE;
 
-struct Download {
-  std::string_view answer;
-  DownloadLimits limits;
-  bool text, earlier;
-};
-
 int listen_on_loopback(int *port) {
   int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
@@ -49,7 +43,7 @@ int listen_on_loopback(int *port) {
 }
 
 // Answers one connection: reads its request, sends the answer, closes.
-void answer(int listener, std::string_view answer) {
+void serve(int listener, std::string_view answer) {
   int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   fuzz::check(connection >= 0, "accepting the connection");
   std::string request;
@@ -77,10 +71,9 @@ std::string stored(std::string_view body, bool text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 3) return 0;
-  const Download d{std::string_view(reinterpret_cast<const char *>(data) + 3, size - 3),
-                   {fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms},
-                   (data[0] & 1) != 0,
-                   (data[0] & 2) != 0};
+  const std::string_view answer(reinterpret_cast<const char *>(data) + 3, size - 3);
+  const DownloadLimits limits{fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms};
+  const bool text = data[0] & 1, earlier = data[0] & 2;
   static int port, listener = listen_on_loopback(&port);
   static const struct Directory {  // in memory: several times faster than on disk
     Directory() { fuzz::check(mkdtemp(path) != nullptr, "making a directory"); }
@@ -88,23 +81,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     char path[32] = "/dev/shm/fuzz-http-XXXXXX";
   } directory;
   const fs::path output = fs::path(directory.path) / "lyrics.txt";
-  if (d.earlier) std::ofstream(output, std::ios::binary) << earlier_output;
+  if (earlier) std::ofstream(output, std::ios::binary) << earlier_output;
   fuzz::DescriptorWatch descriptors;
-  std::thread server(answer, listener, d.answer);
+  std::thread server(serve, listener, answer);
   int result =
-      http_download("127.0.0.1", port, "/lyrics", output.c_str(), d.text ? "w" : "wb", d.limits);
+      http_download("127.0.0.1", port, "/lyrics", output.c_str(), text ? "w" : "wb", limits);
   server.join();
   descriptors.check_nothing_left_open();
   fuzz::check(result >= 0 && result < 32 && answer_results >> result & 1,
               "a result the answer cannot cause");
   if (result == DL_OK) {
-    std::string_view body = d.answer.substr(d.answer.find("\r\n\r\n") + 4);
-    fuzz::check(!body.empty() && body.size() <= d.limits.body_bytes, "a body within the bound");
-    fuzz::check(contents(output) == stored(body, d.text), "the output holds the body");
+    std::string_view body = answer.substr(answer.find("\r\n\r\n") + 4);
+    fuzz::check(!body.empty() && body.size() <= limits.body_bytes, "a body within the bound");
+    fuzz::check(contents(output) == stored(body, text), "the output holds the body");
   } else {
-    fuzz::check(
-        fs::exists(output) == d.earlier && (!d.earlier || contents(output) == earlier_output),
-        "a failure leaves the output as it was");
+    fuzz::check(fs::exists(output) == earlier && (!earlier || contents(output) == earlier_output),
+                "a failure leaves the output as it was");
   }
   fs::remove(output);
   fuzz::check(fs::is_empty(directory.path), "a temporary was left behind");

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The generated seeds of the fuzz harnesses, under DIR, from the audio test
-# fixtures: for the fingerprint, the MP3 files, some behind the ID3 tags of
-# seeds/id3; for the decoders, each file behind the setup bytes of audio.cpp,
-# as they come and with MP3 scan, CP949 tags, mono at 22050 Hz and a seek to
-# frame 4096 before the fourth read. The hand-made seeds are kept in seeds/.
+# The fuzz seeds made from the audio test fixtures, under DIR: MP3 files,
+# some behind the tags of seeds/id3, for the fingerprint; each file behind
+# the setup bytes of audio.cpp for the decoders (defaults; and MP3 scan,
+# CP949 tags, mono at 22050 Hz, a seek to frame 4096 before the fourth read).
 # Usage: make_seeds.sh DIR
 set -euo pipefail
 

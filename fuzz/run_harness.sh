@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Runs one fuzz harness of a fuzz build and prints its executions, coverage
-# (libFuzzer's cov and ft) and findings. Exits non-zero on any finding: a
-# crash, leak, timeout, memory excess or sanitizer report, whose input is
-# kept in BIN_DIR/findings/NAME/.
-#   run_harness.sh BIN_DIR NAME --runs N     the CI run: the kept regression
-#       inputs and the seeds, then N executions from a fixed random seed
-#   run_harness.sh BIN_DIR NAME --minutes M  a long run that grows the
-#       corpus kept in BIN_DIR/corpus/NAME
+# Runs one fuzz harness and prints its executions, coverage and findings;
+# fails on any crash, leak, timeout, memory excess or sanitizer report, whose
+# input is kept in BIN_DIR/findings/NAME/. --runs N: the CI run, the kept
+# regressions and the seeds then N inputs from a fixed random seed;
+# --minutes M: a long run growing the corpus in BIN_DIR/corpus/NAME.
 set -euo pipefail
 
 usage() { echo "usage: run_harness.sh BIN_DIR NAME --runs N|--minutes M" >&2; exit 2; }
