@@ -10,15 +10,13 @@ namespace {
 
 using namespace std::string_literals;
 
-// What `check` makes of a file holding `bytes`.
 template <typename Check> auto on_file(const std::string &bytes, Check check) {
   TemporaryDirectory directory;
   write_file(directory / "file", bytes);
   return check((directory / "file").c_str());
 }
 
-// The MD5 digest of `bytes` fed one byte at a time, where the fingerprint
-// feeds whole blocks.
+// The MD5 digest of `bytes` fed one byte at a time, where the fingerprint feeds whole blocks.
 std::string md5_hex(const std::string &bytes) {
   Md5Context context;
   md5_init(&context);
@@ -39,8 +37,7 @@ TEST(Md5, CarriesTheBitCount) {
   EXPECT_EQ(context.bit_count_high * 10 + context.bit_count_low, 10u);
 }
 
-// An ID3v2 tag with `size` bytes of frame data (never zero, so that a tag
-// wrongly hashed shows); the size byte at `bad` (6 to 9) has its top bit set.
+// An ID3v2 tag of `size` bytes of 'T'; the size byte at `bad` (6 to 9) has its top bit set.
 std::string id3_tag(unsigned long size, unsigned char flags = 0, int bad = 0) {
   std::string header = "ID3\x04\0"s + static_cast<char>(flags);
   for (int shift : {21, 14, 7, 0}) header += static_cast<char>((size >> shift) & 0x7F);
@@ -54,20 +51,18 @@ std::string id3_tag(unsigned long size, unsigned char flags = 0, int bad = 0) {
 TEST(Fingerprint, HashesWhatFollowsTheTagsAndTheirZeroPadding) {
   std::string longer;  // zeros among other bytes
   for (int i = 1; longer.size() < 170000; ++i) longer += std::to_string(i) + '\0';
-  const std::string data = longer.substr(0, 2000), late_tag = id3_tag(20);
-  const std::string footer = "3DI\x04\0\x10\0\0\0\x20"s, lower_case = "id3" + id3_tag(8).substr(3);
+  const std::string data = longer.substr(0, 2000), footer = "3DI\x04\0\x10\0\0\0\x20"s;
+  const std::string late_tag = id3_tag(20) + data, lower_case = "id3" + id3_tag(8).substr(3) + data;
   const std::pair<std::string, std::string> cases[] = {
       {"abc", "900150983cd24fb0d6963f7d28e17f72"},
       {std::string(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
-      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-       "57edf4a22be3c955ac49da2e2107b67a"},
       {id3_tag(100) + std::string(3000, '\0'), md5_hex("")},
       {id3_tag(100000).substr(0, 10) + data, md5_hex("")},  // a tag reaching past the end
       {id3_tag(10) + id3_tag(0) + id3_tag(2048) + data, md5_hex(data)},
-      {id3_tag(50) + std::string(64, '\0') + late_tag + data, md5_hex(late_tag + data)},
+      {id3_tag(50) + std::string(64, '\0') + late_tag, md5_hex(late_tag)},
       {id3_tag(32, 0x10) + footer + data, md5_hex(data)},
       {id3_tag(32, 0xEF) + footer + data, md5_hex(footer + data)},  // all flags but the footer's
-      {lower_case + data, md5_hex(lower_case + data)},
+      {lower_case, md5_hex(lower_case)},
       {longer, md5_hex(longer.substr(0, 160 * 1024))},
       {id3_tag(4) + id3_tag(0, 0, 9) + data, "error 2: " + std::string(32, '0')},
   };
@@ -80,9 +75,8 @@ TEST(Fingerprint, HashesWhatFollowsTheTagsAndTheirZeroPadding) {
   }
 }
 
-// A program as a linker lays it out: PE headers at 0x80, one section whose
-// raw data ends at 0x600, then 3 symbols of 18 bytes and a string table of
-// 40 bytes; `changes` are written last, each field in its low bytes.
+// A program as a linker lays it out: PE headers at 0x80, a section ending at 0x600, 3 symbols
+// of 18 bytes and a string table of 40; `changes` are written last, each in its low bytes.
 std::string program_image(const std::vector<std::pair<std::size_t, std::uint32_t>> &changes = {}) {
   std::string bytes(0x600 + 3 * 18 + 40, '\0');
   auto fields = changes;

@@ -21,12 +21,15 @@ void answer(socket_handle connection, const ScriptedAnswer &script) {
   int no_delay = 1;  // every segment leaves as its own packet
   setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
              sizeof no_delay);
-  for (const std::string &segment : script.segments) {
-    if (&segment != &script.segments[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    if (socket_send(connection, segment.data(), int(segment.size())) != int(segment.size())) return;
-  }
   char ignored[256];
-  while (script.fall_silent && socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
+  for (const std::string &segment : script) {
+    if (&segment != &script[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    if (segment.empty()) {
+      while (socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
+      }
+    } else if (socket_send(connection, segment.data(), int(segment.size())) != int(segment.size())) {
+      return;
+    }
   }
 }
 

@@ -1,7 +1,4 @@
-// A scriptable HTTP server on 127.0.0.1 in the test process (also under
-// wine): each connection gets its segments one by one, 15 ms apart, so a
-// test decides where the answer is cut; then, if asked, silence until the
-// client goes.
+// A scriptable HTTP server on 127.0.0.1 in the test process, also under wine.
 #pragma once
 
 #include "platform.h"
@@ -12,10 +9,9 @@
 #include <thread>
 #include <vector>
 
-struct ScriptedAnswer {
-  std::vector<std::string> segments;
-  bool fall_silent = false;
-};
+// An answer's segments, sent 15 ms apart so that a test decides where it is cut; an empty
+// one stands for silence until the client goes.
+using ScriptedAnswer = std::vector<std::string>;
 
 class LoopbackServer {
  public:

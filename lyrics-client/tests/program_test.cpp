@@ -1,6 +1,5 @@
-// The Windows program's own logic below its window, where the end-to-end
-// tests cannot reach: paths that do not fit, the restart command (which wine
-// would start even unquoted), and a swap whose second move fails.
+// What the end-to-end tests of the Windows program cannot reach: paths that
+// do not fit, the restart command (which wine would start even unquoted), a failed swap.
 #include "loopback_server.h"
 #include "main_window.h"
 #include "self_update.h"
@@ -14,30 +13,23 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
-// folder\곡.mp3 is 259 characters, the most a path buffer holds with its
-// terminator; folder\곡2.mp3 is one too many, joined or whole.
+// folder\곡.mp3 is 259 characters, the most a path buffer holds; folder\곡2.mp3 is too long.
 TEST(BatchSelection, JoinsEachNameInDialogOrderAndReportsPathsThatDoNotFit) {
   TemporaryDirectory directory;
-  LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n[00:00.00]가사\n"}});
+  LoopbackServer server({"HTTP/1.0 200 OK\r\n\r\n[00:00.00]가사\n"});
   RecordingLists lists;
-  auto run = [&](const Texts &strings) {  // a dialog's answer: strings, then an empty one
-    std::wstring selection;
-    for (const auto &text : strings) selection += text + L'\0';
-    fetch_selection((selection + L'\0').c_str(), LyricsServer{"127.0.0.1", server.port()}, lists);
-  };
   const std::wstring root = directory.path.native();
   const std::wstring folder = root + L'\\' + std::wstring(259 - root.size() - 7, L'f');
   fs::create_directories(folder);
   write_file(folder + L"\\곡.mp3", "\xFF\xFB");
-  run({folder, L"곡2.mp3", L"곡.mp3"});
-  run({folder + L"\\곡2.mp3"});
-  EXPECT_EQ(lists.lines, (Texts{L"실패: 곡2.mp3", L"성공: 곡.mp3", L"실패: 곡2.mp3"}));
-  EXPECT_EQ(lists.paths, (Texts{L"", folder + L"\\곡.lrc", L""}));
+  std::wstring selection;  // a dialog's answer: the folder, then the names, then an empty string
+  for (const auto &text : Texts{folder, L"곡2.mp3", L"곡.mp3", L""}) selection += text + L'\0';
+  fetch_selection(selection.c_str(), LyricsServer{"127.0.0.1", server.port()}, lists);
+  EXPECT_EQ(lists.lines, (Texts{L"실패: 곡2.mp3", L"성공: 곡.mp3"}));
+  EXPECT_EQ(lists.paths, (Texts{L"", folder + L"\\곡.lrc"}));
 }
 
-// The update names its files beside the executable, or refuses a name that
-// does not leave them room; a swap whose new build cannot move puts the
-// running build back.
+// A swap whose new build cannot move puts the running build back.
 TEST(SelfUpdate, StartsTheNewBuildQuotedAndPutsTheRunningOneBack) {
   RestartCommand restart;
   ASSERT_TRUE(make_restart_command(L"C:\\Program Files\\carvelo.exe", restart));

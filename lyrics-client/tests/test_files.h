@@ -42,11 +42,10 @@ inline std::string read_file(const fs::path &path) {
 struct RecordingLists final : ResultLists {
   int add_result_line(const path_char *line) override {
     lines.push_back(line);
-    return first_index + static_cast<int>(lines.size()) - 1;
+    return static_cast<int>(lines.size()) - 1;
   }
   void select_result_line(int index) override { selected.push_back(index); }
   void add_path_entry(const path_char *path) override { paths.push_back(path); }
-  int first_index = 0;  // lines of an earlier batch still in the list
   std::vector<path_string> lines, paths;
   std::vector<int> selected;
 };
