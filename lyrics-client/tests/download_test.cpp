@@ -1,8 +1,5 @@
 // The HTTP download against scripted answers, and the lyrics job that runs it.
-#include "fetch_job.h"
-#include "http_client.h"
-#include "loopback_server.h"
-#include "test_files.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +18,7 @@ class Download : public ::testing::Test {
   int download(int port, const char *path = "/") {
     return http_download("127.0.0.1", port, path, output_.c_str(), PATH_TEXT("wb"), quick_limits);
   }
-  // A song at the path of `name` in new folders, `length` characters in all;
-  // no folder name is empty or longer than a name may be.
+  // A song at `name` in new folders, `length` characters in all, none empty or over 200.
   path_string song_at_length(std::size_t length, const path_string &name) {
     fs::path folder = directory_.path;
     for (std::size_t missing; (missing = length - folder.native().size() - 1 - name.size()) > 0;) {
@@ -37,10 +33,9 @@ class Download : public ::testing::Test {
   fs::path output_ = directory_ / "out.lrc";
 };
 
-// What each answer, however it is cut, leaves in an output that held earlier
-// lyrics: a failure leaves them and nothing else behind, so that a server that
-// sends too much, trickles or falls silent costs neither the disk nor the lyrics.
-TEST_F(Download, SendsOneRequestAndStoresTheBodyOfAnAcceptedAnswerOnly) {
+// What each answer, however it is cut, leaves in place of earlier lyrics: a failure, even of a
+// server that sends too much, trickles or falls silent, leaves them and nothing else behind.
+TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
   const std::string large = std::string(30000, '\0') + std::string(30000, '\xFF');
   std::vector<std::string> trickle(150, "t");  // a byte every 15 ms, past the deadline
   trickle[0] = ok_head;
@@ -65,22 +60,16 @@ TEST_F(Download, SendsOneRequestAndStoresTheBodyOfAnAcceptedAnswerOnly) {
     cases.push_back({{cut.substr(0, at), cut.substr(at)}, DL_OK, lyrics});
   for (const auto &[answer, result, stored] : cases) {
     write_file(output_, earlier);
-    std::string request, start = answer[0].substr(0, 80);
-    auto respond = [&](const std::string &head) {
-      request = head;
-      return answer;
-    };
-    EXPECT_EQ(download(LoopbackServer(respond).port()), result) << start;
-    EXPECT_EQ(request, "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-                       "Accept-Encoding: \r\n\r\n");
+    const std::string start = answer[0].substr(0, 80);
+    EXPECT_EQ(download(LoopbackServer(answer).port()), result) << start;
     EXPECT_EQ(read_file(output_), stored) << start;
     EXPECT_EQ(directory_.listing(), "out.lrc ") << start;
   }
 }
 
-// A request too long for its buffer goes out cut (and thus never ends); an output
-// that cannot be created fails; a body on its way waits in a temporary beside the output.
-TEST_F(Download, CutsAnOverlongRequestAndKeepsTheBodyInATemporaryNamedAfterTheProcess) {
+// The request, cut to its buffer when too long (and thus never ended); a body on its way
+// waits in a temporary beside the output; an output that cannot be created fails.
+TEST_F(Download, SendsItsRequestAndKeepsTheBodyInATemporaryNamedAfterTheProcess) {
   const std::string overlong = "/" + std::string(2000, '9');
   std::string request;
   auto respond = [&](const std::string &head) {
@@ -98,27 +87,25 @@ TEST_F(Download, CutsAnOverlongRequestAndKeepsTheBodyInATemporaryNamedAfterThePr
   std::snprintf(pattern, sizeof pattern, "\\.carvelo-%lx-[0-9a-f]+\\.part ", current_process_id());
   EXPECT_TRUE(std::regex_match(name, std::regex(pattern))) << name;
   job.wait();
+  EXPECT_EQ(request, "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                     "Accept-Encoding: \r\n\r\n");
   output_ = directory_ / "no-such-folder" / "out.lrc";
   EXPECT_EQ(download(server.port()), DL_CANNOT_WRITE);
 }
 
-// A listener whose queue is full leaves further connections unanswered: the
-// download gives up when its wait runs out, not after minutes as a blocking connect.
+// A listener whose queue is full leaves a connection unanswered until the wait runs out.
 TEST_F(Download, GivesUpAConnectionNotMadeInTime) {
   int port;
-  std::uint32_t loopback;
   std::vector<socket_handle> queue = {listen_on_loopback(0, &port)};
-  ASSERT_TRUE(resolve_ipv4("127.0.0.1", &loopback));
   do queue.push_back(tcp_socket_open());
-  while (queue.size() < 64 && socket_connect(queue.back(), loopback, std::uint16_t(port), 200));
+  while (queue.size() < 64 && socket_connect(queue.back(), loopback_address, std::uint16_t(port), 200));
   auto result = std::async(std::launch::async, [&] { return download(port); });
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(result.get(), DL_CONNECT_FAILED);
   for (socket_handle socket : queue) socket_close(socket);
 }
 
-// A batch of lyrics jobs against servers that know the lyrics or do not:
-// every outcome, each reported with one line and one path entry.
+// Every outcome of a lyrics job, each reported with one line and one path entry.
 TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
   LoopbackServer knows({ok_head + "[00:01.00]첫 줄\n[00:02.00]second\r\n"});
   LoopbackServer knows_not({"HTTP/1.0 404 Not Found\r\n\r\n"});
@@ -128,8 +115,7 @@ TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
   for (const char8_t *song : {u8"봄.노래.mp3", u8".hidden"}) write_file(in_folder(song), "\xFF\xFB");
   write_file(in_folder(".hidden.lrc"), "kept");
   write_file(in_folder("bad.mp3"), std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
-  // Paths at the platform's limit: the one that just fits has a lyrics path
-  // that fits as well; the other one's (".lrc" appended) does not.
+  // At the platform's path limit, a lyrics path fits only in place of an extension.
   const path_string fitting = text(std::string(40, 'f') + ".mp3");
   const path_string fits = song_at_length(path_capacity - 1, fitting);
   // A name too long for a line is cut before a whole character.

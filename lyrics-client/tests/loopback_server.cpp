@@ -1,4 +1,4 @@
-#include "loopback_server.h"
+#include "test_support.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -12,9 +12,9 @@ using socket_length = int;
 using socket_length = socklen_t;
 #endif
 
-namespace {
+const std::uint32_t loopback_address = htonl(INADDR_LOOPBACK);
 
-const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+namespace {
 
 // A blocking send sends all its bytes or fails, as when the client has gone.
 void answer(socket_handle connection, const ScriptedAnswer &script) {
@@ -39,7 +39,7 @@ socket_handle listen_on_loopback(int backlog, int *port) {
   socket_handle listener = network_start() ? tcp_socket_open() : invalid_socket;
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = loopback;
+  address.sin_addr.s_addr = loopback_address;
   socket_length length = sizeof address;
   auto *generic = reinterpret_cast<sockaddr *>(&address);
   if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
@@ -69,7 +69,7 @@ LoopbackServer::LoopbackServer(Respond respond)
 LoopbackServer::~LoopbackServer() {
   stopping_ = true;
   socket_handle waker = tcp_socket_open();
-  socket_connect(waker, loopback, static_cast<std::uint16_t>(port_), 5000);
+  socket_connect(waker, loopback_address, static_cast<std::uint16_t>(port_), 5000);
   socket_close(waker);
   thread_.join();
   socket_close(listener_);

@@ -1,33 +1,12 @@
-// What the end-to-end tests of the Windows program cannot reach: paths that
-// do not fit, the restart command (which wine would start even unquoted), a failed swap.
-#include "loopback_server.h"
-#include "main_window.h"
+// The self-update below the window: the restart command, which wine would start even unquoted.
 #include "self_update.h"
-#include "test_files.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 extern const char PROGRAM_VERSION[] = "0.0.0-test";
 
 namespace {
-
-using Texts = std::vector<std::wstring>;
-
-// folder\곡.mp3 is 259 characters, the most a path buffer holds; folder\곡2.mp3 is too long.
-TEST(BatchSelection, JoinsEachNameInDialogOrderAndReportsPathsThatDoNotFit) {
-  TemporaryDirectory directory;
-  LoopbackServer server({"HTTP/1.0 200 OK\r\n\r\n[00:00.00]가사\n"});
-  RecordingLists lists;
-  const std::wstring root = directory.path.native();
-  const std::wstring folder = root + L'\\' + std::wstring(259 - root.size() - 7, L'f');
-  fs::create_directories(folder);
-  write_file(folder + L"\\곡.mp3", "\xFF\xFB");
-  std::wstring selection;  // a dialog's answer: the folder, then the names, then an empty string
-  for (const auto &text : Texts{folder, L"곡2.mp3", L"곡.mp3", L""}) selection += text + L'\0';
-  fetch_selection(selection.c_str(), LyricsServer{"127.0.0.1", server.port()}, lists);
-  EXPECT_EQ(lists.lines, (Texts{L"실패: 곡2.mp3", L"성공: 곡.mp3"}));
-  EXPECT_EQ(lists.paths, (Texts{L"", folder + L"\\곡.lrc"}));
-}
 
 // A swap whose new build cannot move puts the running build back.
 TEST(SelfUpdate, StartsTheNewBuildQuotedAndPutsTheRunningOneBack) {

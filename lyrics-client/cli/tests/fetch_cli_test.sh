@@ -6,8 +6,7 @@ source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
 
 fetch=${1:?} server=${2:?} sample_music=${3:?}
-work=$(mktemp -d)
-pids=()
+work=$(mktemp -d) pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
 
 start_server() {  # start_server NAME OPTION...: a sample server on a free port, NAME_port
@@ -24,10 +23,8 @@ start_server main
 start_server slow --delay-ms 20000  # takes 20 s to answer
 
 output=$("$fetch" --server "127.0.0.1:$main_port" "$music/봄날의 노래.mp3" "$unknown" "$music/없는.mp3")
-check "a batch with failures exits 1, one line per file, then the closing line" "1 성공: 봄날의 노래.mp3
-실패: 이름 없는 곡.mp3
-실패: 없는.mp3
-완료." "$? $output"
+check "a batch with failures exits 1, one line per file, then the closing line" \
+  "1 성공: 봄날의 노래.mp3|실패: 이름 없는 곡.mp3|실패: 없는.mp3|완료.|" "$? $(tr '\n' '|' <<<"$output")"
 "$fetch" --server "127.0.0.1:$main_port" "$known" >/dev/null
 check "a batch without failures exits 0, its lyrics stored" "0 [ti:Morning Walk]" \
   "$? $(head -1 "${known%.mp3}.lrc" | tr -d '\r')"

@@ -1,12 +1,16 @@
-// The lyrics core tests' fresh directories, whole files and recording result lists.
+// What the lyrics core tests share: fresh directories, whole files, result lists that record,
+// and a scriptable HTTP server on 127.0.0.1 in the test process (also under wine).
 #pragma once
 
 #include "fetch_job.h"
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -49,3 +53,27 @@ struct RecordingLists final : ResultLists {
   std::vector<path_string> lines, paths;
   std::vector<int> selected;
 };
+
+// An answer's segments, sent 15 ms apart so that a test decides where it is cut; an empty
+// one stands for silence until the client goes.
+using ScriptedAnswer = std::vector<std::string>;
+
+class LoopbackServer {
+ public:
+  // `respond` gets the request head (up to its blank line) of each connection.
+  using Respond = std::function<ScriptedAnswer(const std::string &request)>;
+  explicit LoopbackServer(Respond respond);
+  explicit LoopbackServer(ScriptedAnswer answer) : LoopbackServer([=](auto &) { return answer; }) {}
+  ~LoopbackServer();  // finishes the connection in progress
+  int port() const { return port_; }
+
+ private:
+  Respond respond_;
+  int port_ = 0;
+  socket_handle listener_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+extern const std::uint32_t loopback_address;
+socket_handle listen_on_loopback(int backlog, int *port);
