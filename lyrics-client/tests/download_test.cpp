@@ -107,7 +107,11 @@ TEST_F(Download, GivesUpAConnectionNotMadeInTime) {
 
 // Every outcome of a lyrics job, each reported with one line and one path entry.
 TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
-  LoopbackServer knows({ok_head + "[00:01.00]첫 줄\n[00:02.00]second\r\n"});
+  std::atomic<int> requests = 0;  // one for each job that gets a lyrics path
+  LoopbackServer knows([&](const std::string &) {
+    ++requests;
+    return ScriptedAnswer{ok_head + "[00:01.00]첫 줄\n[00:02.00]second\r\n"};
+  });
   LoopbackServer knows_not({"HTTP/1.0 404 Not Found\r\n\r\n"});
   auto text = [](const fs::path &text) { return text.native(); };  // in this platform's units
   auto in_folder = [&](const fs::path &name) { return (directory_ / "my.music" / name).native(); };
@@ -144,6 +148,7 @@ TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
   }
   EXPECT_EQ(read_file(in_folder(u8"봄.노래.lrc")), "[00:01.00]첫 줄\r\n[00:02.00]second\r\r\n");
   EXPECT_EQ(read_file(in_folder(".hidden.lrc")), "kept");
+  EXPECT_EQ(requests, 2);
 }
 
 }  // namespace

@@ -5,8 +5,7 @@ set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
 
-fetch=${1:?} server=${2:?} sample_music=${3:?}
-work=$(mktemp -d) pids=()
+fetch=${1:?} server=${2:?} sample_music=${3:?} work=$(mktemp -d) pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"; checks_outcome' EXIT
 
 start_server() {  # start_server NAME OPTION...: a sample server on a free port, NAME_port
