@@ -2,8 +2,7 @@
 // bounded by its block limit) and a 10 MB download over loopback.
 #include "fingerprint.h"
 #include "http_client.h"
-#include "loopback_server.h"
-#include "test_files.h"
+#include "test_support.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,6 @@
-#include "loopback_server.h"
+#include "test_support.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -13,25 +12,34 @@ using socket_length = int;
 using socket_length = socklen_t;
 #endif
 
+const std::uint32_t loopback_address = htonl(INADDR_LOOPBACK);
+
 namespace {
 
-const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
-
-// False when the client has gone.
-bool send_all(socket_handle socket, const std::string &bytes) {
-  for (std::size_t sent = 0; sent < bytes.size();) {
-    int count = socket_send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-    if (count <= 0) return false;
-    sent += static_cast<std::size_t>(count);
+// A blocking send sends all its bytes or fails, as when the client has gone.
+void answer(socket_handle connection, const ScriptedAnswer &script) {
+  int no_delay = 1;  // every segment leaves as its own packet
+  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
+             sizeof no_delay);
+  char ignored[256];
+  for (const std::string &segment : script) {
+    if (&segment != &script[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    if (segment.empty()) {
+      while (socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
+      }
+    } else if (socket_send(connection, segment.data(), int(segment.size())) != int(segment.size())) {
+      return;
+    }
   }
-  return true;
 }
+
+}  // namespace
 
 socket_handle listen_on_loopback(int backlog, int *port) {
   socket_handle listener = network_start() ? tcp_socket_open() : invalid_socket;
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = loopback;
+  address.sin_addr.s_addr = loopback_address;
   socket_length length = sizeof address;
   auto *generic = reinterpret_cast<sockaddr *>(&address);
   if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
@@ -41,24 +49,7 @@ socket_handle listen_on_loopback(int backlog, int *port) {
   return listener;
 }
 
-void answer(socket_handle connection, const ScriptedAnswer &script) {
-  int no_delay = 1;  // every segment leaves as its own packet
-  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
-             sizeof no_delay);
-  bool client_there = true;
-  for (std::size_t i = 0; i < script.segments.size() && client_there; ++i) {
-    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(script.pause_ms));
-    client_there = send_all(connection, script.segments[i]);
-  }
-  while (!script.endless.empty() && client_there) client_there = send_all(connection, script.endless);
-  char ignored[256];
-  while (script.fall_silent && socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
-  }
-}
-
-}  // namespace
-
-LoopbackServer::LoopbackServer(std::function<ScriptedAnswer(const std::string &)> respond)
+LoopbackServer::LoopbackServer(Respond respond)
     : respond_(std::move(respond)), listener_(listen_on_loopback(16, &port_)) {
   thread_ = std::thread([this] {
     while (!stopping_) {
@@ -78,26 +69,10 @@ LoopbackServer::LoopbackServer(std::function<ScriptedAnswer(const std::string &)
 LoopbackServer::~LoopbackServer() {
   stopping_ = true;
   socket_handle waker = tcp_socket_open();
-  socket_connect(waker, loopback, static_cast<std::uint16_t>(port_), 5000);
+  socket_connect(waker, loopback_address, static_cast<std::uint16_t>(port_), 5000);
   socket_close(waker);
   thread_.join();
   socket_close(listener_);
   network_stop();
 }
 
-// A listener with the shortest queue, filled by connections that are never
-// accepted: once the queue is full the system drops further attempts
-// unanswered. A connection attempt that times out shows it is full.
-UnansweredPort::UnansweredPort() {
-  sockets.push_back(listen_on_loopback(0, &port));
-  while (sockets.size() < 16) {
-    sockets.push_back(tcp_socket_open());
-    if (!socket_connect(sockets.back(), loopback, static_cast<std::uint16_t>(port), 200)) return;
-  }
-  std::abort();  // the queue never filled
-}
-
-UnansweredPort::~UnansweredPort() {
-  for (socket_handle socket : sockets) socket_close(socket);
-  network_stop();
-}
