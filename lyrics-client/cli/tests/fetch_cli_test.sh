@@ -18,7 +18,7 @@ start_server() {  # start_server NAME OPTION...: a sample server on a free port,
 music="$work/my.music/가요"
 known="$music/Morning Walk.mp3" unknown="$music/이름 없는 곡.mp3"
 "$sample_music" "$music" "$work/lyrics" "$server"
-start_server main
+mkdir "$work/builds" && start_server main --builds "$work/builds"
 start_server slow --delay-ms 20000  # takes 20 s to answer
 
 output=$("$fetch" --server "127.0.0.1:$main_port" "$music/봄날의 노래.mp3" "$unknown" "$music/없는.mp3")
@@ -29,6 +29,13 @@ check "a batch without failures exits 0, its lyrics stored" "0 [ti:Morning Walk]
   "$? $(head -1 "${known%.mp3}.lrc" | tr -d '\r')"
 output=$("$fetch" --timeout 1 --server "127.0.0.1:$slow_port" "$known")
 check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
+
+check "the server refuses to listen beyond loopback" \
+  "lyrics-server: 192.0.2.1 is not a loopback IPv4 address" \
+  "$("$server" --address 192.0.2.1 --port 0 --lyrics "$work/lyrics" 2>&1)"
+exec 3<>"/dev/tcp/127.0.0.1/$main_port"
+printf 'GET /ovra-player/carvelo/update/carvelo/../lyrics/%s HTTP/1.0\r\n\r\n' "$(ls "$work/lyrics" | head -1)" >&3
+check "the server serves nothing outside its folders" "HTTP/1.0 404 Not Found" "$(head -1 <&3 | tr -d '\r')"
 
 # Soak: 1,000 jobs in one process leave no descriptor, thread or temporary behind.
 # FIFOs read before and after the jobs hold the process while its resources are counted.
