@@ -1,5 +1,5 @@
 // SQL through db_exec on a fresh in-memory database, under limits in the
-// manner of SQLite's own fuzzers.
+// manner of SQLite's own fuzzers, and db_mprintf's quoting of the same text.
 //
 // The first byte chooses whether db_exec gathers a table (bit 0); the
 // rest is the SQL text.
@@ -60,6 +60,22 @@ void run(const char *sql, bool gather) {
   db_free_res(table);
 }
 
+// db_mprintf's quoting gives the text back unchanged as a literal and as a name.
+void round_trip(const char *text) {
+  Database database;
+  char *sql = db_mprintf("SELECT '%q', %Q, \"%w\" FROM (SELECT 1 AS \"%w\")", text, text, text,
+                         text);
+  fuzz::check(sql != nullptr, "db_mprintf");
+  db_res *table = nullptr;
+  int result = db_exec(database.db, sql, &table);
+  db_free(sql);
+  fuzz::check(result == 0 && table->row_count == 1 && std::strcmp(table->rows[0][0], text) == 0 &&
+                  std::strcmp(table->rows[0][1], text) == 0 &&
+                  std::strcmp(table->col_names[2], text) == 0,
+              "quoted, the text comes back");
+  db_free_res(table);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -69,5 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   sqlite3_soft_heap_limit64(0);
   std::string text(reinterpret_cast<const char *>(data) + 1, size - 1);
   run(text.c_str(), data[0] & 1);
+  round_trip(text.c_str());
   return 0;
 }

@@ -1,22 +1,42 @@
 // The HTTP download against a server on 127.0.0.1 inside the process that
-// sends the input's answer, stored in binary or text mode. Checked: a result
-// the answer can cause; on success the output holds exactly the body (in
-// text mode each LF as CR LF); on failure an earlier output is unchanged, or
-// there is none; no temporary and no descriptor is left. (The unit tests cut
-// answers at every byte.)
+// sends the input's answer, received in pieces the input cuts, stored in
+// binary or text mode. Checked: a result the answer can cause; on success
+// the output holds exactly the body (in text mode each LF as CR LF); on
+// failure an earlier output is unchanged, or there is none; no temporary and
+// no descriptor is left; the answer in one piece is taken or refused alike.
 //
 // Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
-// largest body accepted; the answer.
+// largest body accepted; byte 3 the pieces cut off the answer's start (0 to
+// 15), then a byte for each, its length less one; the answer.
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "http_client.h"
 #include "support.h"
+
+namespace {
+
+// The lengths of the pieces still to come, the next one first.
+std::vector<int> pieces;
+
+}  // namespace
+
+// socket_receive, wrapped at link time: a receive ends where a piece does.
+extern "C" int __real__Z14socket_receiveiPcii(socket_handle, char *, int, int);
+extern "C" int __wrap__Z14socket_receiveiPcii(socket_handle socket, char *bytes, int capacity,
+                                              int timeout_ms) {
+  if (!pieces.empty()) capacity = std::min(capacity, pieces.back());
+  int received = __real__Z14socket_receiveiPcii(socket, bytes, capacity, timeout_ms);
+  if (received > 0 && !pieces.empty() && (pieces.back() -= received) == 0) pieces.pop_back();
+  return received;
+}
 
 namespace {
 
@@ -67,13 +87,10 @@ std::string stored(std::string_view body, bool text) {
   return file;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  if (size < 3) return 0;
-  const std::string_view answer(reinterpret_cast<const char *>(data) + 3, size - 3);
-  const DownloadLimits limits{fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms};
-  const bool text = data[0] & 1, earlier = data[0] & 2;
+// The download with the answer cut into these pieces, and the checks of what
+// it left. Returns its result.
+int run(std::string_view answer, const DownloadLimits &limits, bool text, bool earlier,
+        std::vector<int> cuts) {
   static int port, listener = listen_on_loopback(&port);
   static const struct Directory {  // in memory: several times faster than on disk
     Directory() { fuzz::check(mkdtemp(path) != nullptr, "making a directory"); }
@@ -83,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const fs::path output = fs::path(directory.path) / "lyrics.txt";
   if (earlier) std::ofstream(output, std::ios::binary) << earlier_output;
   fuzz::DescriptorWatch descriptors;
+  pieces.assign(cuts.rbegin(), cuts.rend());
   std::thread server(serve, listener, answer);
   int result =
       http_download("127.0.0.1", port, "/lyrics", output.c_str(), text ? "w" : "wb", limits);
@@ -100,5 +118,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   fs::remove(output);
   fuzz::check(fs::is_empty(directory.path), "a temporary was left behind");
+  return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  const std::size_t count = size < 4 ? 0 : data[3] % 16;
+  if (size < 4 + count) return 0;
+  const std::string_view answer(reinterpret_cast<const char *>(data) + 4 + count, size - 4 - count);
+  const DownloadLimits limits{fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms};
+  const bool text = data[0] & 1, earlier = data[0] & 2;
+  std::vector<int> cuts;
+  for (std::size_t i = 0; i < count; ++i) cuts.push_back(data[4 + i] + 1);
+  int result = run(answer, limits, text, earlier, cuts);
+  // Where the answer is cut never decides whether it is taken.
+  fuzz::check(count == 0 || (run(answer, limits, text, earlier, {}) == DL_OK) == (result == DL_OK),
+              "the cuts decided the outcome");
   return 0;
 }

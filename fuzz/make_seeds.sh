@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# The fuzz seeds made from the audio test fixtures, under DIR: MP3 files,
-# some behind the tags of seeds/id3, for the fingerprint; each file behind
-# the setup bytes of audio.cpp for the decoders (defaults; and MP3 scan,
-# CP949 tags, mono at 22050 Hz, a seek to frame 4096 before the fourth read).
-# Usage: make_seeds.sh DIR
+# Empties the CI runs' corpora in BIN_DIR/ci and makes the seeds of the fuzz
+# harnesses from the audio test fixtures in BIN_DIR/seeds: MP3 files, some
+# behind the tags of seeds/id3, for the fingerprint; each file behind the
+# setup bytes of audio.cpp for the decoders (defaults; and MP3 scan, CP949
+# tags, mono at 22050 Hz, a seek to frame 4096 before the fourth read).
+# Usage: make_seeds.sh BIN_DIR
 set -euo pipefail
 
-out=${1:?usage: make_seeds.sh DIR}
+bin=${1:?usage: make_seeds.sh BIN_DIR} out=$1/seeds
 here=$(cd "$(dirname "$0")" && pwd)
-rm -rf "$out"
-mkdir -p "$out"/{media,fingerprint,audio}
+rm -rf "$out" "$bin/ci"
+while read -r name _; do mkdir -p "$out/$name" "$bin/ci/$name"; done <"$bin/harnesses.txt"
+mkdir -p "$out/media" "$bin/findings"
 bash "$here/../audio/tests/make_fixtures.sh" "$out/media"
 
 audio=$out/media/short_mono_16000.mp3 id3=$here/seeds/id3

@@ -3,7 +3,7 @@
 # runs one harness, or each in turn, for N minutes (default 10). Each keeps
 # the corpus it grows in build/fuzz/fuzz/corpus/HARNESS for the next run
 # and prints its executions, coverage and findings; a finding's input is
-# kept in build/fuzz/fuzz/findings/HARNESS. Harnesses: fuzz/CMakeLists.txt.
+# kept in build/fuzz/fuzz/findings/. Harnesses: fuzz/CMakeLists.txt.
 # Usage: scripts/fuzz.sh [HARNESS] [--minutes N]
 set -euo pipefail
 
@@ -31,6 +31,29 @@ fi
 
 failed=0
 for name in "${names[@]}"; do
-  bash "$here/fuzz/run_harness.sh" "$bin" "$name" --minutes "$minutes" || failed=1
+  read -r _ dictionary < <(grep "^$name " "$bin/harnesses.txt") ||
+    { echo "no harness named $name" >&2; exit 2; }
+  options=(-max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+           -artifact_prefix="$bin/findings/")
+  [ "$dictionary" = none ] || options+=(-dict="$here/fuzz/dictionaries/$dictionary")
+  inputs=("$bin/corpus/$name" "$bin/seeds/$name")
+  for kept in regressions seeds; do
+    [ -d "$here/fuzz/$kept/$name" ] && inputs+=("$here/fuzz/$kept/$name")
+  done
+  mkdir -p "$bin/corpus/$name" "$bin/logs"
+  log=$bin/logs/$name.log start=$(date +%s.%N)
+  status=0
+  ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    "$bin/fuzz_$name" "${options[@]}" "${inputs[@]}" >"$log" 2>&1 || status=$?
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  coverage=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 || true)
+  findings=$(find "$bin/findings" -type f -newermt "@$start")
+  echo "$name: ${executions:-?} executions, ${coverage:-no coverage reported}," \
+       "corpus $(find "$bin/corpus/$name" -type f | wc -l) inputs, findings: ${findings:-none}"
+  if [ "$status" -ne 0 ]; then
+    echo "== $name failed (exit $status); the end of $log:"
+    tail -n 60 "$log"
+    failed=1
+  fi
 done
 exit $failed
