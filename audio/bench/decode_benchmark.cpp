@@ -75,7 +75,7 @@ void open_tagged_and_close(benchmark::State &state) {
     audio_init();
     decoder_mp3_set_tag_native_encoding("CP949");
     reference_sound_reset(16000, 1);
-    const std::string path = audio_test::fixture("tagged_cp949.mp3");
+    const std::string path = audio_test::fixture("id3_cp949.mp3");
     for (auto _ : state) {
         audio_stream *stream = decoder_mp3.open(path.c_str());
         if (!stream) return state.SkipWithError("cannot open the fixture");

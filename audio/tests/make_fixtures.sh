@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Generates the audio tests' media into DIR: sox tones encoded with lame, flac
-# and oggenc, the PCM of flac -d and oggdec beside them (NAME.raw), and files
-# edited byte by byte. Usage: make_fixtures.sh DIR
+# Generates the audio tests' media into DIR: sox tones encoded with lame, flac and oggenc,
+# the PCM of flac -d and oggdec beside them (NAME.raw), and files edited or tagged byte by byte.
 set -euo pipefail
 dir=${1:?usage: make_fixtures.sh DIR}
 mkdir -p "$dir"
@@ -24,10 +23,6 @@ mp3 long_stereo_44100 44100 2 30.0 -b 192 # for the benchmarks
 mp3 part_44100 44100 2 0.5 -b 128 -t
 mp3 part_22050 22050 2 0.5 -b 64 -t
 cat "$dir/part_44100.mp3" "$dir/part_22050.mp3" >"$dir/rate_change.mp3"
-# CP949 bytes in a frame marked ISO-8859-1, as legacy Korean taggers wrote them.
-title=$(printf '한글 노래' | iconv -f UTF-8 -t CP949 | iconv -f LATIN1 -t UTF-8)
-LC_ALL=C.UTF-8 mp3 tagged_cp949 16000 1 0.3 -b 32 --id3v2-only --id3v2-latin1 \
-  --tt "$title" --ta 'Tolmek Ensemble' --ty 2024
 printf 'This is not MPEG audio at all.\n%.0s' {1..400} >"$dir/not_audio.mp3"
 
 raw=(--force-raw-format --endian=little --sign=signed)
@@ -56,43 +51,85 @@ ogg_tone() { # NAME RATE CHANNELS SECONDS OGGENC_OPTIONS...
 ogg_tone stereo_44100 44100 2 3.0
 ogg_tone mono_22050 22050 1 1.0 -c TITLE=First -c ARTIST=Tolmek -c TITLE=Second \
   -c title=lower -c ALBUM=A~B
+for kind in mp3 flac ogg; do head -c 100 "$dir/stereo_44100.$kind" >"$dir/head.$kind"; done
 
-# tagged.flac: a comment block before the encoder's. zero_total.flac: no total
-# length. understated.flac: a largest block below the blocks'. zero_rate.flac: 0 Hz.
+# tagged.flac: a comment block before the encoder's. zero_total.flac: no total length.
+# zero_rate.flac: 0 Hz. understated.flac: a largest block below the blocks'.
 # mono_22050.ogg: "~" becomes 0xFF, which encoders refuse, under a new checksum.
+# id3_*.mp3: a short tone between hand-made ID3v2 and ID3v1 tags.
 python3 - "$dir" <<'PYTHON'
 import struct, sys
-def edit(name, out, change):
-    data = bytearray(open(f"{sys.argv[1]}/{name}", "rb").read())
-    change(data)
-    open(f"{sys.argv[1]}/{out}", "wb").write(data)
-def add_block(data):
-    comments = [b"TITLE=First", b"ARTIST=Tolmek", b"TITLE=Second", b"title=lower", b"ALBUM=A\xffB"]
-    body = struct.pack("<I4sI", 4, b"hand", len(comments))
-    body += b"".join(struct.pack("<I", len(c)) + c for c in comments)
-    data[42:42] = bytes([4]) + len(body).to_bytes(3, "big") + body
-def zero_total(data):
-    data[21], data[22:26] = data[21] & 0xF0, bytes(4)
-def understated(data):
-    data[10:12] = b"\0\x10"
-def zero_rate(data):
-    data[18:21] = bytes([0, 0, data[20] & 0x0F])
+def path(name): return f"{sys.argv[1]}/{name}"
+def read(name): return bytearray(open(path(name), "rb").read())
+def edited(name, at, new, old):  # old bytes from at replaced by new
+    data = read(name)
+    data[at:at + old] = new
+    return data
+comments = [b"TITLE=First", b"ARTIST=Tolmek", b"TITLE=Second", b"title=lower", b"ALBUM=A\xffB"]
+block = struct.pack("<I4sI", 4, b"hand", len(comments))
+block += b"".join(struct.pack("<I", len(c)) + c for c in comments)
+# STREAMINFO from byte 8: largest block at 10, then at 18 20 bits of rate, 3 of channels - 1
+# (here 1), 5 of bits - 1 (here 15) and 36 of length.
+for name, at, new, old in [("tagged", 42, b"\4" + len(block).to_bytes(3, "big") + block, 0),
+                           ("zero_total", 22, bytes(4), 4), ("zero_rate", 18, b"\0\0\x02", 3),
+                           ("understated", 10, b"\0\x10", 2)]:
+    open(path(f"{name}.flac"), "wb").write(edited("small_blocks.flac", at, new, old))
 def ogg_crc(page, value=0):
     for byte in page:
         value ^= byte << 24
         for _ in range(8):
             value = ((value << 1) ^ (0x04C11DB7 if value >> 31 else 0)) & 0xFFFFFFFF
     return value.to_bytes(4, "little")
-def stray_byte(data):
-    at = data.index(b"ALBUM=A~B") + 7
-    page = data.rindex(b"OggS", 0, at)
-    segments = data[page + 27:page + 27 + data[page + 26]]
-    data[at], data[page + 22:page + 26] = 0xFF, bytes(4)
-    data[page + 22:page + 26] = ogg_crc(data[page:page + 27 + len(segments) + sum(segments)])
-edit("small_blocks.flac", "tagged.flac", add_block)
-edit("small_blocks.flac", "zero_total.flac", zero_total)
-edit("small_blocks.flac", "zero_rate.flac", zero_rate)
-edit("small_blocks.flac", "understated.flac", understated)
-edit("mono_22050.ogg", "mono_22050.ogg", stray_byte)
+ogg = read("mono_22050.ogg")
+at = ogg.index(b"ALBUM=A~B") + 7
+page = ogg.rindex(b"OggS", 0, at)
+end = page + 27 + ogg[page + 26] + sum(ogg[page + 27:page + 27 + ogg[page + 26]])
+ogg[at], ogg[page + 22:page + 26] = 0xFF, bytes(4)
+ogg[page + 22:page + 26] = ogg_crc(ogg[page:end])
+open(path("mono_22050.ogg"), "wb").write(ogg)
+
+# ID3v2 frames are (id, encoding byte + text); their sizes are plain in version 3,
+# syncsafe (7 bits a byte) in 4, as is the tag's own.
+def id3v2(version, *frames):
+    size = lambda n, bits=7: bytes(n >> bits * i & (1 << bits) - 1 for i in (3, 2, 1, 0))
+    body = b"".join(i + size(len(f), 7 if version == 4 else 8) + b"\0\0" + f for i, f in frames)
+    return b"ID3" + bytes([version, 0, 0]) + size(len(body)) + body
+def id3v1(title=b"", artist=b"", album=b"", year=b"", comment=b"", genre=255):
+    fields = zip([title, artist, album, year, comment], [30, 30, 30, 4, 30])
+    return b"TAG" + b"".join(f.ljust(n, b"\0") for f, n in fields) + bytes([genre])
+# NAME.tags: the native encoding the test sets (or none), then the tags it expects.
+def expect(name, encoding, tags): open(path(f"{name}.tags"), "w").write(f"{encoding}\n{tags}")
+audio = read("short_mono_16000.mp3")
+def id3(name, encoding, tags, v2=b"", v1=b""):
+    open(path(f"id3_{name}.mp3"), "wb").write(v2 + audio + v1)
+    expect(f"id3_{name}.mp3", encoding, tags)
+latin1, utf16, utf8 = b"\0", b"\1", b"\3"  # the encoding bytes
+cp949, bad = "한글 노래".encode("cp949"), "\ufffd"  # for each ill-formed part
+# Only ISO-8859-1 texts are re-decoded; a cut character ends the text; a text may grow threefold.
+id3("cp949", "CP949", "title=한글 노래|album=Caf",
+    id3v2(4, (b"TIT2", latin1 + cp949), (b"TALB", latin1 + b"Caf\xe9")))
+id3("grows", "CP1252", "title=€€€|description=C",
+    id3v2(3, (b"TIT2", latin1 + b"\x80" * 3), (b"COMM", latin1 + b"eng\0C")))
+id3("latin1", "", "artist=ÇÑ", id3v2(3, (b"TPE1", latin1 + b"\xc7\xd1")))
+# First lines; a terminator in the first byte does not end one; an empty text is none,
+# a leading NUL an empty one.
+id3("lines", "", "title=첫 줄|artist=|album=앨범|year=\n1999",
+    id3v2(4, (b"TIT2", utf8 + "첫 줄\n둘째".encode()), (b"TPE1", latin1 + b"\0"),
+          (b"TALB", utf16 + b"\xff\xfe" + "앨범\rB".encode("utf-16-le")),
+          (b"TYER", latin1 + b"\n1999"), (b"TCON", latin1)))
+# ID3v2 wins with an album alone; ID3v1's fields are trimmed.
+id3("album_only", "", "album=B", id3v2(3, (b"TALB", latin1 + b"B")), id3v1(b"Old", year=b"1987"))
+id3("v1", "CP949", f"title={'T' * 30}|artist=한글 노래|description= Two  words", v1=id3v1(
+    b"T" * 30, cp949.ljust(30), b" " * 30, comment=b" Two  words".ljust(30), genre=17))
+id3("ill_formed", "", f"title=A{bad}B{bad}C{bad}{bad}",
+    id3v2(4, (b"TIT2", utf8 + b"A\xffB\xe2\x82C\xe0\x80")))
+id3("surrogate", "", f"title=A{bad}{bad}{bad}",
+    id3v2(3, (b"TIT2", utf16 + b"\xff\xfeA\0\0\xdc\n\0")))
+id3("v1_latin1", "", f"title=Caf{bad}", v1=id3v1(b"Caf\xe9"))
+id3("grows_v2", "CP1252", "title=" + "€" * 30, id3v2(3, (b"TIT2", latin1 + b"\x80" * 30)))
+id3("grows_v1", "CP1252", "title=" + "€" * 30, v1=id3v1(b"\x80" * 30))
+# Upper-case keys of the first comment block, the later winning.
+for name in ["tagged.flac", "mono_22050.ogg"]:
+    expect(name, "", f"title=Second|artist=Tolmek|album=A{bad}B")
 PYTHON
 cp "$dir/small_blocks.flac.raw" "$dir/zero_total.flac.raw"

@@ -12,29 +12,24 @@ extern "C" void *__libc_calloc(size_t count, size_t size);
 extern "C" void *__libc_realloc(void *block, size_t size);
 
 namespace failing_malloc {
-inline bool counting, failed;
-inline long allocations, countdown; // allocations until the failing one
+inline struct {
+    bool counting, failed;
+    long allocations, countdown; // countdown: allocations until the failing one
+} state;
 inline bool fails_now() {
-    if (!counting) return false;
-    allocations++;
-    return countdown > 0 && --countdown == 0 && (failed = true);
+    return state.counting && ++state.allocations && state.countdown > 0 &&
+           --state.countdown == 0 && (state.failed = true);
 }
 } // namespace failing_malloc
 
 // Counts allocations from now; number failing (1: the next) fails, 0: none.
-inline void start_counting(long failing = 0) {
-    failing_malloc::allocations = 0;
-    failing_malloc::countdown = failing;
-    failing_malloc::failed = false;
-    failing_malloc::counting = true;
-}
-
+inline void start_counting(long failing = 0) { failing_malloc::state = {true, false, 0, failing}; }
 // Stops counting; whether the failing allocation came.
 inline bool stop_counting() {
-    failing_malloc::counting = false;
-    return failing_malloc::failed;
+    failing_malloc::state.counting = false;
+    return failing_malloc::state.failed;
 }
-inline long allocations() { return failing_malloc::allocations; }
+inline long allocations() { return failing_malloc::state.allocations; }
 
 extern "C" void *malloc(size_t size) noexcept {
     void *block = failing_malloc::fails_now() ? nullptr : __libc_malloc(size);

@@ -3,9 +3,10 @@
 #ifndef TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 #define TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 
-#include <dirent.h>
 #include <malloc.h>
-#include <stddef.h>
+
+#include <filesystem>
+#include <iterator>
 
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
@@ -19,13 +20,8 @@ inline size_t heap_in_use() {
 #endif
 }
 
-inline int open_descriptors() {
-    int count = -1; // the directory stream's own
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-    return count;
+inline int open_descriptors() { // less the listing's own
+    return (int)std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}) - 1;
 }
 
 #endif
