@@ -129,33 +129,4 @@ TEST(Decoding, Mp3FollowsAFormatChangeWithoutLosingSamplesUnlessTheHostRefusesIt
     EXPECT_EQ(refused.read(&last, 1), -1) << "and the next read fails too";
 }
 
-// "title=…|artist=…" for the texts present.
-std::string describe_tags(const DecoderStream &stream) {
-    if (!stream || !stream->tags) return stream ? "no record" : "not opened";
-    std::string text;
-    const audio_tags &tags = *stream->tags;
-    for (auto [name, value] : {std::pair{"title", tags.title}, {"artist", tags.artist},
-                               {"album", tags.album}, {"year", tags.year},
-                               {"genre", tags.genre}, {"description", tags.description}})
-        if (value) text += (text.empty() ? "" : "|") + std::string(name) + "=" + value;
-    return text;
-}
-
-// make_fixtures.sh writes beside each file its NAME.tags: the native encoding to
-// set (or an empty line), then the tags as described above.
-TEST(Tags, ComeAsWellFormedUtf8) {
-    reference_sound_reset(16000, 1);
-    for (const char *file : {"id3_cp949.mp3", "id3_grows.mp3", "id3_latin1.mp3", "id3_lines.mp3",
-                             "id3_album_only.mp3", "id3_v1.mp3", "id3_ill_formed.mp3",
-                             "id3_surrogate.mp3", "id3_v1_latin1.mp3", "id3_grows_v2.mp3",
-                             "id3_grows_v1.mp3", "tagged.flac", "mono_22050.ogg"}) {
-        const std::string expected = read_file(fixture(file) + ".tags");
-        const std::string encoding = expected.substr(0, expected.find('\n'));
-        const char *native_encoding = encoding.empty() ? nullptr : encoding.c_str();
-        ASSERT_EQ(decoder_mp3_set_tag_native_encoding(native_encoding), 0);
-        EXPECT_EQ(describe_tags(DecoderStream(file)), expected.substr(encoding.size() + 1)) << file;
-    }
-    EXPECT_EQ(decoder_mp3_set_tag_native_encoding(nullptr), 0);
-}
-
 } // namespace

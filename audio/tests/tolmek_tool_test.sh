@@ -36,6 +36,9 @@ wait
 [ -p "$work/fifo.wav" ]
 [ ! -e "$work/new.wav" ]
 [ -z "$(find "$work" -name '*.wav.*')" ]
-"$@" tags "$fixtures/id3_cp949.mp3" --native-encoding CP949 >"$work/out"
-diff <(printf 'title: 한글 노래\nalbum: Caf\n') "$work/out"
+for expected in "$fixtures"/*.tags; do # the native encoding to set, then what is printed
+  encoding=$(head -n 1 "$expected")
+  "$@" tags "${expected%.tags}" ${encoding:+--native-encoding "$encoding"} >"$work/out"
+  tail -n +2 "$expected" | diff - "$work/out"
+done
 echo "ok: tolmek decode and tags"
