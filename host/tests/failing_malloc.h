@@ -7,9 +7,8 @@
 
 #include <string.h>
 
-extern "C" void *__libc_malloc(size_t size);
-extern "C" void *__libc_calloc(size_t count, size_t size);
-extern "C" void *__libc_realloc(void *block, size_t size);
+extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
+    *__libc_realloc(void *, size_t);
 
 namespace failing_malloc {
 inline struct {

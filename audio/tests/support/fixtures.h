@@ -25,11 +25,10 @@ inline std::string read_file(const std::string &path) {
 }
 
 struct DecoderStream {
-    DecoderStream(const audio_decoder &decoder, const std::string &path)
-        : decoder(decoder), stream(decoder.open(path.c_str())) {}
-    // The fixture of that name, with the decoder its extension picks.
-    explicit DecoderStream(const char *name)
-        : DecoderStream(*audio_get_decoder(name), fixture(name)) {}
+    // The fixture of that name, by default with the decoder its extension picks.
+    DecoderStream(const char *name, const audio_decoder &decoder)
+        : decoder(decoder), stream(decoder.open(fixture(name).c_str())) {}
+    explicit DecoderStream(const char *name) : DecoderStream(name, *audio_get_decoder(name)) {}
     ~DecoderStream() {
         if (stream) decoder.close(stream);
     }
