@@ -1,7 +1,5 @@
-// A malloc replacing the C library's in the whole test program, to count
-// allocations and fail one on purpose; its blocks come filled with junk, as
-// recycled memory may be. Include it in one file of a program, never under
-// AddressSanitizer, which owns malloc.
+// A malloc replacing the C library's, to count allocations and fail one; its blocks come
+// filled with junk, as recycled memory may be. Never under AddressSanitizer, which owns malloc.
 #ifndef TOLMEK_HOST_TESTS_FAILING_MALLOC_H
 #define TOLMEK_HOST_TESTS_FAILING_MALLOC_H
 

@@ -1,5 +1,4 @@
-// What a soak test compares before and after its cycles: the heap in use
-// and the open file descriptors.
+// What a soak test compares before and after its cycles: heap in use, open descriptors.
 #ifndef TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 #define TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 
@@ -10,8 +9,7 @@
 
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
-// The C library counts its per-thread cache as in use: a program comparing
-// this runs without it (GLIBC_TUNABLES=glibc.malloc.tcache_count=0).
+// Run without glibc's per-thread cache, which counts as in use (glibc.malloc.tcache_count=0).
 inline size_t heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
     return __sanitizer_get_current_allocated_bytes();

@@ -1,5 +1,4 @@
-// What the audio tests share: the media make_fixtures.sh generates, and
-// streams that close themselves.
+// What the audio tests share: the media make_fixtures.sh generates, streams that close.
 #ifndef TOLMEK_AUDIO_TESTS_FIXTURES_H
 #define TOLMEK_AUDIO_TESTS_FIXTURES_H
 
@@ -11,8 +10,6 @@
 
 #include "process_resources.h"
 #include "tolmek_audio.h"
-
-namespace audio_test {
 
 inline std::string fixture(const std::string &name) {
     const char *dir = getenv("TOLMEK_AUDIO_FIXTURES");
@@ -48,7 +45,5 @@ struct DecoderStream {
     const audio_decoder &decoder;
     audio_stream *stream;
 };
-
-} // namespace audio_test
 
 #endif
