@@ -16,7 +16,7 @@ constexpr size_t read_size = 64 * 1024;
 void decode_through_library(benchmark::State &state) {
     audio_init();
     reference_sound_reset(44100, 2);
-    const std::string path = audio_test::fixture("long_stereo_44100.mp3");
+    const std::string path = fixture("stereo_44100.mp3");
     static char pcm[read_size];
     int64_t bytes = 0;
     for (auto _ : state) {
@@ -32,7 +32,7 @@ BENCHMARK(decode_through_library)->Unit(benchmark::kMillisecond);
 
 void decode_with_mpg123_directly(benchmark::State &state) {
     mpg123_init();
-    const std::string path = audio_test::fixture("long_stereo_44100.mp3");
+    const std::string path = fixture("stereo_44100.mp3");
     static unsigned char pcm[read_size];
     int64_t bytes = 0;
     for (auto _ : state) {
@@ -57,7 +57,7 @@ BENCHMARK(decode_with_mpg123_directly)->Unit(benchmark::kMillisecond);
 // each byte copied once, so small reads should cost little more than large.
 void flac_reads_of(benchmark::State &state) {
     const size_t size = (size_t)state.range(0);
-    const std::string path = audio_test::fixture("long_stereo_44100.flac");
+    const std::string path = fixture("stereo_44100.flac");
     std::string pcm(size, '\0');
     int64_t bytes = 0;
     for (auto _ : state) {
@@ -75,7 +75,7 @@ void open_tagged_and_close(benchmark::State &state) {
     audio_init();
     decoder_mp3_set_tag_native_encoding("CP949");
     reference_sound_reset(16000, 1);
-    const std::string path = audio_test::fixture("tagged_cp949.mp3");
+    const std::string path = fixture("id3_cp949.mp3");
     for (auto _ : state) {
         audio_stream *stream = decoder_mp3.open(path.c_str());
         if (!stream) return state.SkipWithError("cannot open the fixture");

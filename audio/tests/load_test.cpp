@@ -1,6 +1,5 @@
-// The library as the host player loads it: dlopen binding every symbol at
-// once, then used only through dlsym; the registry picks a decoder by
-// extension in any letter case.
+// The library as the host player loads it, binding every symbol at once; the
+// registry picks a decoder by extension in any letter case.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -18,9 +17,7 @@ TEST(AudioLoad, BindsEverythingAtLoadTimeAndDecodes) {
                                  {"c.flac", "decoder_flac"}, {"d.wav", ""}, {"e.mp3.txt", ""}})
         EXPECT_EQ(get(path), *decoder ? dlsym(library, decoder) : nullptr) << path;
     reference_sound_reset(16000, 1);
-    char pcm[4096];
-    EXPECT_GT(audio_test::DecoderStream(*get("a.mp3"), audio_test::fixture("tagged_cp949.mp3"))
-                  .read(pcm, sizeof pcm), 0);
+    EXPECT_NE(DecoderStream("short_mono_16000.mp3", *get("a.mp3")).read_all(4096), "");
     EXPECT_EQ(reinterpret_cast<int (*)()>(dlsym(library, "audio_exit"))(), 0);
     EXPECT_EQ(dlclose(library), 0);
 }

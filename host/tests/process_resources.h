@@ -1,16 +1,15 @@
-// What a soak test compares before and after its cycles: the heap in use
-// and the open file descriptors.
+// What a soak test compares before and after its cycles: heap in use, open descriptors.
 #ifndef TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 #define TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
 
-#include <dirent.h>
 #include <malloc.h>
-#include <stddef.h>
+
+#include <filesystem>
+#include <iterator>
 
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
-// The C library counts its per-thread cache as in use: a program comparing
-// this runs without it (GLIBC_TUNABLES=glibc.malloc.tcache_count=0).
+// Run without glibc's per-thread cache, which counts as in use (glibc.malloc.tcache_count=0).
 inline size_t heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
     return __sanitizer_get_current_allocated_bytes();
@@ -19,13 +18,8 @@ inline size_t heap_in_use() {
 #endif
 }
 
-inline int open_descriptors() {
-    int count = -1; // the directory stream's own
-    DIR *dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    while (dirent *entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-    return count;
+inline int open_descriptors() { // less the listing's own
+    return (int)std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}) - 1;
 }
 
 #endif
