@@ -1,9 +1,10 @@
-// The HTTP download against a server on 127.0.0.1 inside the process that
-// sends the input's answer, received in pieces the input cuts, stored in
-// binary or text mode. Checked: a result the answer can cause; on success
-// the output holds exactly the body (in text mode each LF as CR LF); on
-// failure an earlier output is unchanged, or there is none; no temporary and
-// no descriptor is left; the answer in one piece is taken or refused alike.
+// The HTTP download of the input's answer, received in pieces the input cuts,
+// stored in binary or text mode. The download connects to a listener on
+// 127.0.0.1 and sends its request there; socket_receive, wrapped at link
+// time, delivers the answer. Checked: a result the answer can cause; on
+// success the output holds exactly the body (in text mode each LF as CR LF);
+// on failure an earlier output is unchanged, or there is none; no temporary
+// and no descriptor is left; the answer in one piece is taken or refused alike.
 //
 // Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
 // largest body accepted; byte 3 the pieces cut off the answer's start (0 to
@@ -15,7 +16,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "http_client.h"
@@ -23,57 +23,41 @@
 
 namespace {
 
-// The lengths of the pieces still to come, the next one first.
-std::vector<int> pieces;
+std::string_view unread;  // the answer's bytes still to be received
+std::vector<int> pieces;  // the lengths of the pieces still to come, the next one last
 
 }  // namespace
 
-// socket_receive, wrapped at link time: a receive ends where a piece does.
-extern "C" int __real__Z14socket_receiveiPcii(socket_handle, char *, int, int);
-extern "C" int __wrap__Z14socket_receiveiPcii(socket_handle socket, char *bytes, int capacity,
-                                              int timeout_ms) {
-  if (!pieces.empty()) capacity = std::min(capacity, pieces.back());
-  int received = __real__Z14socket_receiveiPcii(socket, bytes, capacity, timeout_ms);
-  if (received > 0 && !pieces.empty() && (pieces.back() -= received) == 0) pieces.pop_back();
-  return received;
+extern "C" int __wrap__Z14socket_receiveiPcii(socket_handle, char *bytes, int capacity, int) {
+  int length = static_cast<int>(std::min<std::size_t>(capacity, unread.size()));
+  if (!pieces.empty()) length = std::min(length, pieces.back());
+  std::memcpy(bytes, unread.data(), static_cast<std::size_t>(length));
+  unread.remove_prefix(static_cast<std::size_t>(length));
+  if (!pieces.empty() && (pieces.back() -= length) == 0) pieces.pop_back();
+  return length;  // 0 once the answer has ended: the server closed
 }
 
 namespace {
 
 namespace fs = std::filesystem;
 constexpr std::string_view earlier_output = "lyrics of an earlier download\n";
-// Never reached unless the download hangs, which then fails the input as a
-// wrong result rather than as a timeout.
-constexpr int deadline_ms = 6000, wait_ms = 3000;
 // The network, the disk and the clock cause no failure here.
 constexpr unsigned answer_results = 1 << DL_OK | 1 << DL_BAD_STATUS | 1 << DL_NO_BODY |
                                     1 << DL_LENGTH_MISMATCH | 1 << DL_HEADER_TOO_LONG |
                                     1 << DL_BAD_LENGTH | 1 << DL_TOO_LARGE;
 
+// Takes connections without ever answering them; each is accepted and
+// closed after its download.
 int listen_on_loopback(int *port) {
-  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof address;
   auto *generic = reinterpret_cast<sockaddr *>(&address);
-  fuzz::check(listener >= 0 && bind(listener, generic, length) == 0 && listen(listener, 1) == 0 &&
+  fuzz::check(listener >= 0 && bind(listener, generic, length) == 0 && listen(listener, 4) == 0 &&
                   getsockname(listener, generic, &length) == 0,
               "listening on 127.0.0.1");
   *port = ntohs(address.sin_port);
   return listener;
-}
-
-// Answers one connection: reads its request, sends the answer, closes.
-void serve(int listener, std::string_view answer) {
-  int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-  fuzz::check(connection >= 0, "accepting the connection");
-  std::string request;
-  for (char chunk[2048]; request.find("\r\n\r\n") == std::string::npos;) {
-    ssize_t received = recv(connection, chunk, sizeof chunk, 0);
-    if (received <= 0) break;
-    request.append(chunk, static_cast<std::size_t>(received));
-  }
-  send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
-  close(connection);
 }
 
 std::string contents(const fs::path &path) {
@@ -87,10 +71,10 @@ std::string stored(std::string_view body, bool text) {
   return file;
 }
 
-// The download with the answer cut into these pieces, and the checks of what
-// it left. Returns its result.
+// The download of the answer cut into these pieces, and the checks of what it
+// left. Returns its result.
 int run(std::string_view answer, const DownloadLimits &limits, bool text, bool earlier,
-        std::vector<int> cuts) {
+        const std::vector<int> &cuts) {
   static int port, listener = listen_on_loopback(&port);
   static const struct Directory {  // in memory: several times faster than on disk
     Directory() { fuzz::check(mkdtemp(path) != nullptr, "making a directory"); }
@@ -100,11 +84,11 @@ int run(std::string_view answer, const DownloadLimits &limits, bool text, bool e
   const fs::path output = fs::path(directory.path) / "lyrics.txt";
   if (earlier) std::ofstream(output, std::ios::binary) << earlier_output;
   fuzz::DescriptorWatch descriptors;
+  unread = answer;
   pieces.assign(cuts.rbegin(), cuts.rend());
-  std::thread server(serve, listener, answer);
   int result =
       http_download("127.0.0.1", port, "/lyrics", output.c_str(), text ? "w" : "wb", limits);
-  server.join();
+  if (int connection = accept(listener, nullptr, nullptr); connection >= 0) close(connection);
   descriptors.check_nothing_left_open();
   fuzz::check(result >= 0 && result < 32 && answer_results >> result & 1,
               "a result the answer cannot cause");
@@ -127,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::size_t count = size < 4 ? 0 : data[3] % 16;
   if (size < 4 + count) return 0;
   const std::string_view answer(reinterpret_cast<const char *>(data) + 4 + count, size - 4 - count);
-  const DownloadLimits limits{fuzz::little_endian<std::uint16_t>(data + 1), deadline_ms, wait_ms};
+  const DownloadLimits limits{fuzz::little_endian<std::uint16_t>(data + 1), 60000, 30000};
   const bool text = data[0] & 1, earlier = data[0] & 2;
   std::vector<int> cuts;
   for (std::size_t i = 0; i < count; ++i) cuts.push_back(data[4 + i] + 1);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Empties the CI runs' corpora in BIN_DIR/ci and makes the seeds of the fuzz
-# harnesses from the audio test fixtures in BIN_DIR/seeds: MP3 files, some
-# behind the tags of seeds/id3, for the fingerprint; each file behind the
-# setup bytes of audio.cpp for the decoders (defaults; and MP3 scan, CP949
-# tags, mono at 22050 Hz, a seek to frame 4096 before the fourth read).
+# Empties the CI runs' corpora in BIN_DIR/ci and makes the fuzz seeds from
+# the audio test fixtures in BIN_DIR/seeds: the tagged MP3 files for the
+# fingerprint; each file behind the setup bytes of audio.cpp for the decoders
+# (defaults; and MP3 scan, CP949 tags, mono at 22050 Hz, a seek to frame 4096
+# before the fourth read).
 # Usage: make_seeds.sh BIN_DIR
 set -euo pipefail
 
@@ -14,15 +14,11 @@ while read -r name _; do mkdir -p "$out/$name" "$bin/ci/$name"; done <"$bin/harn
 mkdir -p "$out/media" "$bin/findings"
 bash "$here/../audio/tests/make_fixtures.sh" "$out/media"
 
-audio=$out/media/short_mono_16000.mp3 id3=$here/seeds/id3
-cat "$id3/v24" "$audio" >"$out/fingerprint/tagged_v24"
-cat "$id3/v24" "$id3/v23" "$audio" "$id3/v1" >"$out/fingerprint/tagged_twice_and_v1"
-cp "$out"/media/{tagged_*,short_mono_16000}.mp3 "$out/fingerprint/"
+cp "$out"/media/{id3_*,short_mono_16000}.mp3 "$out/fingerprint/"
 
 declare -A decoder=([mp3]=0 [ogg]=1 [flac]=2)
-for file in "$out"/media/*.{mp3,ogg,flac} "$out"/fingerprint/tagged_*; do
+for file in "$out"/media/*.{mp3,ogg,flac}; do
   name=$(basename "$file") extension=${file##*.}
-  [ -n "${decoder[$extension]:-}" ] || extension=mp3
   steer=$(printf '\\%o' "${decoder[$extension]}")
   { printf "$steer"'\0\0\0\0\0\0\0'; head -c 20000 "$file"; } >"$out/audio/$name"
   steer=$(printf '\\%o' $((decoder[$extension] + 4 + 8 + 32)))
