@@ -1,10 +1,9 @@
-// The HTTP download of the input's answer, received in pieces the input cuts,
-// stored in binary or text mode. The download connects to a listener on
-// 127.0.0.1 and sends its request there; socket_receive, wrapped at link
-// time, delivers the answer. Checked: a result the answer can cause; on
-// success the output holds exactly the body (in text mode each LF as CR LF);
-// on failure an earlier output is unchanged, or there is none; no temporary
-// and no descriptor is left; the answer in one piece is taken or refused alike.
+// The HTTP download of the input's answer, received in pieces the input cuts, stored in binary
+// or text mode: it connects to a listener on 127.0.0.1 and sends its request there, and
+// socket_receive, wrapped at link time, delivers the answer. Checked: a result the answer can
+// cause; on success the output holds exactly the body (in text mode each LF as CR LF); on
+// failure an earlier output is unchanged, or there is none; no temporary and no descriptor is
+// left; the answer in one piece is taken or refused alike.
 //
 // Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
 // largest body accepted; byte 3 the pieces cut off the answer's start (0 to
