@@ -28,3 +28,6 @@ for expected in "$fixtures"/*.tags; do # the native encoding to set, then what i
   "$@" tags "${expected%.tags}" ${encoding:+--native-encoding "$encoding"} >"$work/out"
   tail -n +2 "$expected" | diff - "$work/out"
 done
+source "$(dirname "$0")/../../tests/e2e/cli_conventions.sh"
+set +e # the conventions' commands fail on purpose
+printf '0 out --help\n0 version --version\n2 err\n2 err bogus\n2 err decode\n' | expect_conventions "$@"
