@@ -1,11 +1,10 @@
-// The three decoders over the reference host: a file of the input's bytes
-// opened under host settings from the input, its tags read, read with sizes
-// that vary from read to read, sought once, closed. Checked: the results
-// of every call, the stream's format, no descriptor left open.
+// The three decoders over the reference host: a file of the input's bytes opened under host
+// settings from the input, its tags read, read with sizes that vary from read to read, sought once,
+// closed. Checked: the results of every call, the stream's format, no descriptor left open.
 //
 // The first 8 bytes steer the run, the rest is the file:
-//   0    bits 0-1 the decoder; bit 2 MP3 scan first; bits 3-4 the native
-//        tag encoding; bits 5-6 the channels the host wants
+//   0    bits 0-1 the decoder; bit 2 MP3 scan first; bits 3-4 the native tag encoding;
+//        bits 5-6 the channels the host wants
 //   1    bits 0-2 the host's rate; bits 3-4 a setting the host refuses
 //   2    the seed of the read sizes; 3 the read before which to seek
 //   4-7  the seek position (int32)
@@ -18,8 +17,8 @@
 namespace {
 
 const audio_decoder *const decoders[] = {&decoder_mp3, &decoder_vorbis, &decoder_flac};
-// Not 1 Hz: mpg123's resampler steps by rate / 44100 in fixed point, which
-// is 0 there, and its seek then loops forever.
+// Not 1 Hz: mpg123's resampler steps by rate / 44100 in fixed point, which is 0 there, and its seek
+// then loops forever.
 constexpr int rates[] = {44100, 22050, 48000, 8000, 11025, 96000, 4000, 1000000};
 constexpr const char *native_encodings[] = {nullptr, "CP949", "ISO-8859-1", "UTF-8"};
 constexpr int wanted_channels[] = {2, 1, 3, 0};

@@ -1,8 +1,7 @@
-// SQL through db_exec on a fresh in-memory database, under limits in the
-// manner of SQLite's own fuzzers, and db_mprintf's quoting of the same text.
+// SQL through db_exec on a fresh in-memory database, under limits in the manner of SQLite's own
+// fuzzers, and db_mprintf's quoting of the same text.
 //
-// The first byte chooses whether db_exec gathers a table (bit 0); the
-// rest is the SQL text.
+// The first byte chooses whether db_exec gathers a table (bit 0); the rest is the SQL text.
 #include <sqlite3.h>
 
 #include <string>
@@ -12,8 +11,8 @@
 
 namespace {
 
-// Small enough that a query making ever longer values (zeroblob(i) over a
-// recursive count) stops well before the sanitizer's heap grows to GBs.
+// Small enough that a query making ever longer values (zeroblob(i) over a recursive count) stops
+// well before the sanitizer's heap grows to GBs.
 constexpr int length_limit = 20000;   // bytes of a string, blob or SQL text
 constexpr int program_limit = 25000;  // operations of one prepared statement
 constexpr int progress_period = 100;  // operations between progress calls

@@ -1,5 +1,5 @@
-// The fingerprint of a file holding the input: ID3v2 chains, tag sizes,
-// footers, zero padding and short files.
+// The fingerprint of a file holding the input: ID3v2 chains, tag sizes, footers, zero padding and
+// short files.
 #include <cstring>
 
 #include "fingerprint.h"

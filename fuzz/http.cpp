@@ -5,9 +5,9 @@
 // failure an earlier output is unchanged, or there is none; no temporary and no descriptor is
 // left; the answer in one piece is taken or refused alike.
 //
-// Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the
-// largest body accepted; byte 3 the pieces cut off the answer's start (0 to
-// 15), then a byte for each, its length less one; the answer.
+// Input: byte 0 bit 0 text mode, bit 1 an earlier output; bytes 1-2 the largest body accepted; byte
+// 3 the pieces cut off the answer's start (0 to 15), then a byte for each, its length less one; the
+// answer.
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -45,8 +45,7 @@ constexpr unsigned answer_results = 1 << DL_OK | 1 << DL_BAD_STATUS | 1 << DL_NO
                                     1 << DL_LENGTH_MISMATCH | 1 << DL_HEADER_TOO_LONG |
                                     1 << DL_BAD_LENGTH | 1 << DL_TOO_LARGE;
 
-// Takes connections without ever answering them; each is accepted and
-// closed after its download.
+// Takes connections without ever answering them; each is accepted and closed after its download.
 int listen_on_loopback(int *port) {
   int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
@@ -70,8 +69,8 @@ std::string stored(std::string_view body, bool text) {
   return file;
 }
 
-// The download of the answer cut into these pieces, and the checks of what it
-// left. Returns its result.
+// The download of the answer cut into these pieces, and the checks of what it left. Returns its
+// result.
 int run(std::string_view answer, const DownloadLimits &limits, bool text, bool earlier,
         const std::vector<int> &cuts) {
   static int port, listener = listen_on_loopback(&port);

@@ -1,12 +1,11 @@
-// Text layout through libtolmek-font in one of four fonts: code points,
-// box, size, flags and colour from the input, drawn into an image and onto
-// a framebuffer of a size from the input. Checked: the canaries around each
-// target's pixels never change, nor with TEXT_CLIP any pixel outside the
-// box; both targets give the same y, never above the box.
+// Text layout through libtolmek-font in one of four fonts: code points, box, size, flags and colour
+// from the input, drawn into an image and onto a framebuffer of a size from the input. Checked: the
+// canaries around each target's pixels never change, nor with TEXT_CLIP any pixel outside the box;
+// both targets give the same y, never above the box.
 //
-// Input, little-endian: 0 the font (bits 0-1); 1, 2 the targets' width and
-// height; 3-4 the size, 1 + value % 300; 5-6 the flags; 7-22 x, y, w, h
-// (int32); 23-26 the colour; then the text, 32-bit code points.
+// Input, little-endian: 0 the font (bits 0-1); 1, 2 the targets' width and height; 3-4 the size,
+// 1 + value % 300; 5-6 the flags; 7-22 x, y, w, h (int32); 23-26 the colour; then the text, 32-bit
+// code points.
 #include <algorithm>
 #include <vector>
 

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Empties the CI runs' corpora in BIN_DIR/ci and makes the fuzz seeds from
-# the audio test fixtures in BIN_DIR/seeds: the tagged MP3 files for the
-# fingerprint; each file behind the setup bytes of audio.cpp for the decoders
-# (defaults; and MP3 scan, CP949 tags, mono at 22050 Hz, a seek to frame 4096
-# before the fourth read).
+# Empties the CI runs' corpora in BIN_DIR/ci and makes the fuzz seeds from the audio test fixtures
+# in BIN_DIR/seeds: the tagged MP3 files for the fingerprint; each file behind the setup bytes of
+# audio.cpp for the decoders (defaults; and MP3 scan, CP949 tags, mono at 22050 Hz, a seek to frame
+# 4096 before the fourth read).
 # Usage: make_seeds.sh BIN_DIR
 set -euo pipefail
 

@@ -1,5 +1,4 @@
-// What the harnesses share. A failed check aborts, so that libFuzzer keeps
-// the input.
+// What the harnesses share. A failed check aborts, so that libFuzzer keeps the input.
 #pragma once
 
 #include <fcntl.h>
@@ -19,8 +18,8 @@ inline void check(bool holds, const char *what) {
   std::abort();
 }
 
-// Reads every byte of a text, so that the sanitizer sees one that is not
-// terminated or already freed.
+// Reads every byte of a text, so that the sanitizer sees one that is not terminated or already
+// freed.
 inline void touch(const char *text) {
   volatile std::size_t length = text ? std::strlen(text) : 0;
   (void)length;
@@ -34,8 +33,7 @@ T little_endian(const std::uint8_t *bytes) {
   return value;
 }
 
-// A file in memory holding the current input, named by a path that open(2)
-// and fopen take.
+// A file in memory holding the current input, named by a path that open(2) and fopen take.
 class MemoryFile {
  public:
   MemoryFile() : fd_(memfd_create("fuzz-input", 0)) {
@@ -53,8 +51,8 @@ class MemoryFile {
   char path_[32];
 };
 
-// The lowest free descriptor number is the same at the end of an input
-// unless the code under test left a descriptor open.
+// The lowest free descriptor number is the same at the end of an input unless the code under test
+// left a descriptor open.
 class DescriptorWatch {
  public:
   void check_nothing_left_open() const {
