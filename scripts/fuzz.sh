@@ -31,20 +31,14 @@ fi
 
 failed=0
 for name in "${names[@]}"; do
-  read -r _ dictionary < <(grep "^$name " "$bin/harnesses.txt") ||
+  read -r -a shared < <(grep "^$name " "$bin/harnesses.txt") ||
     { echo "no harness named $name" >&2; exit 2; }
-  options=(-max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
-           -artifact_prefix="$bin/findings/")
-  [ "$dictionary" = none ] || options+=(-dict="$here/fuzz/dictionaries/$dictionary")
-  inputs=("$bin/corpus/$name" "$bin/seeds/$name")
-  for kept in regressions seeds; do
-    [ -d "$here/fuzz/$kept/$name" ] && inputs+=("$here/fuzz/$kept/$name")
-  done
   mkdir -p "$bin/corpus/$name" "$bin/logs"
   log=$bin/logs/$name.log start=$(date +%s.%N)
   status=0
   ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$bin/fuzz_$name" "${options[@]}" "${inputs[@]}" >"$log" 2>&1 || status=$?
+    "$bin/fuzz_$name" -max_total_time=$((minutes * 60)) -print_final_stats=1 \
+    "$bin/corpus/$name" "$bin/seeds/$name" "${shared[@]:1}" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   coverage=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 || true)
   findings=$(find "$bin/findings" -type f -newermt "@$start")
