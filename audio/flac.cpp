@@ -152,8 +152,8 @@ bool start_decoding(FlacState *state, FILE *file) {
 // only make the host divide by zero: such a file is refused like one
 // without a rate.
 bool acceptable(const FlacState &state) {
-    return state.total_samples != no_stream_info && state.sample_rate > 0 &&
-           state.channels != -1 && state.bits_per_sample == 16 && !state.out_of_memory;
+    return state.total_samples != no_stream_info && state.sample_rate > 0 && state.channels != -1 &&
+           state.bits_per_sample == 16 && !state.out_of_memory;
 }
 
 // The buffer for one block of the largest size the stream declares.

@@ -118,8 +118,7 @@ bool format_changed(audio_stream *stream) {
     long rate = 0;
     int channels = 0, encoding = 0;
     mpg123_getformat(handle_of(stream), &rate, &channels, &encoding);
-    return rate != stream->rate || channels != stream->channels ||
-           encoding != MPG123_ENC_SIGNED_16;
+    return rate != stream->rate || channels != stream->channels || encoding != MPG123_ENC_SIGNED_16;
 }
 
 int mp3_init() { return mpg123_init() == MPG123_OK ? 0 : -1; }

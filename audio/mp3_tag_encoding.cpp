@@ -52,8 +52,7 @@ int change_setting(const char *name) {
         return -1;
     }
     converters.from_native = from_native;
-    snprintf(decoder_mp3_tag_native_encoding, sizeof decoder_mp3_tag_native_encoding, "%s",
-             name);
+    snprintf(decoder_mp3_tag_native_encoding, sizeof decoder_mp3_tag_native_encoding, "%s", name);
     return 0;
 }
 

@@ -107,8 +107,8 @@ bool id3v2_text(mpg123_string *raw, const TagConverters &converters, char **text
     int encoding = convert_in_place(raw);
     std::string_view line;
     if (raw->fill == 0 || !first_line(*raw, &line)) return true;
-    bool redecode = encoding == mpg123_text_latin1 && converters.from_native &&
-                    converters.to_latin1;
+    bool redecode =
+        encoding == mpg123_text_latin1 && converters.from_native && converters.to_latin1;
     *text = redecode ? redecode_from_native(converters, line) : copy_text(line);
     return *text != nullptr && make_well_formed_utf8(text);
 }

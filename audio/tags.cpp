@@ -11,16 +11,16 @@ audio_tags *tags_new() { return static_cast<audio_tags *>(calloc(1, sizeof(audio
 
 void tags_free(audio_tags *tags) {
     if (!tags) return;
-    for (char *text : {tags->title, tags->artist, tags->album, tags->year, tags->genre,
-                       tags->description})
+    for (char *text :
+         {tags->title, tags->artist, tags->album, tags->year, tags->genre, tags->description})
         free(text);
     free(tags);
 }
 
 bool tags_make_well_formed(audio_tags *tags) {
     bool enough_memory = true;
-    for (char **text : {&tags->title, &tags->artist, &tags->album, &tags->year, &tags->genre,
-                        &tags->description})
+    for (char **text :
+         {&tags->title, &tags->artist, &tags->album, &tags->year, &tags->genre, &tags->description})
         enough_memory = make_well_formed_utf8(text) && enough_memory;
     return enough_memory;
 }

@@ -41,13 +41,13 @@ typedef struct audio_tags {
 /* One open stream, from a successful open to its close. The host reads
  * length, rate, channels and tags; it must not change any field. */
 typedef struct audio_stream {
-    void *handle;          /* the decoder's own per-stream state */
+    void *handle;                               /* the decoder's own per-stream state */
     int64_t length __attribute__((aligned(8))); /* frames; see each decoder
                                                    for an unknown length */
-    int32_t rate;          /* Hz of the delivered PCM */
-    int32_t channels;      /* interleaved channels of the delivered PCM */
-    audio_tags *tags;      /* null when the file has no usable tag */
-    int32_t fd;            /* descriptor the stream reads from, or -1 */
+    int32_t rate;                               /* Hz of the delivered PCM */
+    int32_t channels;                           /* interleaved channels of the delivered PCM */
+    audio_tags *tags;                           /* null when the file has no usable tag */
+    int32_t fd;                                 /* descriptor the stream reads from, or -1 */
 } audio_stream;
 
 /* A decoder: a constant record the host reads directly. Its operations are
@@ -137,8 +137,7 @@ TOLMEK_AUDIO_EXPORT extern const audio_decoder decoder_flac;
  * such copies, and its owner frees each text. Returns the value stored; null
  * for any other comment, and when the copy cannot be made (the field then
  * keeps its value). */
-TOLMEK_AUDIO_EXPORT char *decoder_vorbis_parse_tag(char *comment, audio_tags *tags,
-                                                   uint8_t copy);
+TOLMEK_AUDIO_EXPORT char *decoder_vorbis_parse_tag(char *comment, audio_tags *tags, uint8_t copy);
 
 #ifdef __cplusplus
 }

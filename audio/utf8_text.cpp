@@ -43,8 +43,8 @@ Sequence next_sequence(const unsigned char *s) {
     Lead lead = classify(s[0]);
     if (lead.length == 0) return {1, false};
     for (int i = 1; i < lead.length; ++i) {
-        bool fits = i == 1 ? s[i] >= lead.second_low && s[i] <= lead.second_high
-                           : (s[i] & 0xC0) == 0x80;
+        bool fits =
+            i == 1 ? s[i] >= lead.second_low && s[i] <= lead.second_high : (s[i] & 0xC0) == 0x80;
         if (!fits) return {(size_t)i, false};
     }
     return {(size_t)lead.length, true};

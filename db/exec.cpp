@@ -21,9 +21,9 @@ constexpr const char out_of_memory[] = "out of memory";
 
 // What the collector fills while sqlite3_exec runs.
 struct Collection {
-    db_res *table;        // names and col_count set by the first row
-    linked_list &rows;    // one item per row array, in delivery order
-    bool ran_out;         // the collector stopped the query: no memory
+    db_res *table;     // names and col_count set by the first row
+    linked_list &rows; // one item per row array, in delivery order
+    bool ran_out;      // the collector stopped the query: no memory
 };
 
 // count null pointers in a block of their own; one entry for count 0, so

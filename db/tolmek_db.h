@@ -40,15 +40,15 @@ typedef struct sqlite3 sqlite3;
 
 /* The rows gathered by one db_exec. The host reads the fields directly. */
 typedef struct db_res {
-    uint32_t row_count;  /* entries in rows */
-    uint32_t col_count;  /* entries in each row and in col_names; taken from
-                            the first row delivered, 0 when no row came */
-    char ***rows;        /* row_count rows, in the order SQLite delivered
-                            them; null when row_count is 0. Each row holds
-                            col_count values: a NUL-terminated string, or
-                            null for SQL NULL */
-    char **col_names;    /* col_count names of the first row's columns;
-                            null when no row came */
+    uint32_t row_count; /* entries in rows */
+    uint32_t col_count; /* entries in each row and in col_names; taken from
+                           the first row delivered, 0 when no row came */
+    char ***rows;       /* row_count rows, in the order SQLite delivered
+                           them; null when row_count is 0. Each row holds
+                           col_count values: a NUL-terminated string, or
+                           null for SQL NULL */
+    char **col_names;   /* col_count names of the first row's columns;
+                           null when no row came */
 } db_res;
 
 /* The text of the last failure: NUL-terminated, at most 255 bytes (longer

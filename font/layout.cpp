@@ -34,8 +34,13 @@ enum class LineEnd { text_end, breaks, stops };
 // the 32-bit range reach past them instead of wrapping around.
 struct Layout {
     Layout(const Painter &painter, TextBox box, int32_t size, int32_t flags)
-        : painter(painter), request(glyph_request(size)), x(box.x), right(x + box.w),
-          bottom(int64_t{box.y} + box.h), half(size / 2), line_height(size + half),
+        : painter(painter),
+          request(glyph_request(size)),
+          x(box.x),
+          right(x + box.w),
+          bottom(int64_t{box.y} + box.h),
+          half(size / 2),
+          line_height(size + half),
           first_baseline(int64_t{box.y} + size - 1),
           limit(flags & TEXT_CLIP ? bottom + line_height : bottom) {
         bool clip = flags & TEXT_CLIP;
@@ -51,7 +56,7 @@ struct Layout {
     int64_t half, line_height, first_baseline;
     int64_t limit; // no glyph is laid out on a baseline at or below it
     int64_t window_left, window_top, window_right, window_bottom; // pixels that may change
-    int64_t pen_x = 0, pen_y = 0; // pen y is the baseline of the current line
+    int64_t pen_x = 0, pen_y = 0;                       // pen y is the baseline of the current line
     int32_t breaker_xadvance = 0, breaker_yadvance = 0; // of the glyph that broke the line
 };
 
@@ -65,9 +70,12 @@ void draw_glyph(const Layout &l, const Glyph &glyph) {
     int64_t first_row = std::max<int64_t>(0, l.window_top - top);
     int64_t end_row = std::min<int64_t>(glyph.height, l.window_bottom - top);
     if (first_column >= end_column || first_row >= end_row) return;
-    GlyphSpan span{static_cast<int32_t>(first_row), static_cast<int32_t>(end_row),
-                   static_cast<int32_t>(first_column), static_cast<int32_t>(end_column),
-                   static_cast<uint32_t>(left + first_column), static_cast<uint32_t>(top + first_row)};
+    GlyphSpan span{static_cast<int32_t>(first_row),
+                   static_cast<int32_t>(end_row),
+                   static_cast<int32_t>(first_column),
+                   static_cast<int32_t>(end_column),
+                   static_cast<uint32_t>(left + first_column),
+                   static_cast<uint32_t>(top + first_row)};
     l.painter.paint(l.painter, glyph, span);
 }
 
@@ -102,7 +110,8 @@ LineEnd walk_line(Layout &l, const uint32_t *&p, bool fed, bool draw) {
         HeldGlyph glyph(l.request, *p);
         if (!glyph) continue; // no glyph and no "?": no room
         if (l.pen_y - glyph->yadvance >= l.limit) return stop_at_bottom(l);
-        if (l.pen_x + glyph->xadvance > l.right) return break_line(l, glyph->xadvance, glyph->yadvance);
+        if (l.pen_x + glyph->xadvance > l.right)
+            return break_line(l, glyph->xadvance, glyph->yadvance);
         if (draw) draw_glyph(l, *glyph);
         advance_pen(l, *glyph);
     }

@@ -67,9 +67,9 @@ typedef struct linked_node {
 
 /* The header lives in the caller's storage; the host owns its last field. */
 typedef struct linked_list {
-    uint32_t count;           /* number of nodes */
-    linked_node *first;       /* null when empty */
-    linked_node *last;        /* host-private: null when empty */
+    uint32_t count;     /* number of nodes */
+    linked_node *first; /* null when empty */
+    linked_node *last;  /* host-private: null when empty */
 } linked_list;
 
 /* Makes list empty. Whatever the header held before is ignored (it may be
@@ -91,10 +91,14 @@ void linked_add(linked_list *list, void *item);
  * at its width and natural alignment, in this order (12 bytes each on the
  * 32-bit device). Checked in every build, whatever the pointer width. */
 #define TOLMEK_P sizeof(void *)
-static_assert(offsetof(linked_node, prev) == TOLMEK_P && offsetof(linked_node, next) == 2 * TOLMEK_P &&
-              sizeof(linked_node) == 3 * TOLMEK_P, "linked_node layout");
-static_assert(offsetof(linked_list, first) == TOLMEK_P && offsetof(linked_list, last) == 2 * TOLMEK_P &&
-              sizeof(linked_list) == 3 * TOLMEK_P, "linked_list layout");
+static_assert(offsetof(linked_node, prev) == TOLMEK_P &&
+                  offsetof(linked_node, next) == 2 * TOLMEK_P &&
+                  sizeof(linked_node) == 3 * TOLMEK_P,
+              "linked_node layout");
+static_assert(offsetof(linked_list, first) == TOLMEK_P &&
+                  offsetof(linked_list, last) == 2 * TOLMEK_P &&
+                  sizeof(linked_list) == 3 * TOLMEK_P,
+              "linked_list layout");
 #undef TOLMEK_P
 #endif
 

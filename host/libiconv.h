@@ -15,8 +15,8 @@ extern "C" {
 typedef void *libiconv_t; /* (libiconv_t)-1 on failure, like iconv_t */
 
 libiconv_t libiconv_open(const char *tocode, const char *fromcode);
-size_t libiconv(libiconv_t cd, char **inbuf, size_t *inbytesleft,
-                char **outbuf, size_t *outbytesleft);
+size_t libiconv(libiconv_t cd, char **inbuf, size_t *inbytesleft, char **outbuf,
+                size_t *outbytesleft);
 int libiconv_close(libiconv_t cd);
 
 #ifdef __cplusplus

@@ -10,5 +10,5 @@
 extern const char PROGRAM_VERSION[] = CARVELO_PROGRAM_VERSION;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  return run_main_window(instance, show);
+    return run_main_window(instance, show);
 }

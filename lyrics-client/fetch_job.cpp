@@ -17,75 +17,75 @@ namespace {
 constexpr int request_capacity = 1024;
 
 int text_length(const path_char *text) {
-  int length = 0;
-  while (text[length] != path_char{}) ++length;
-  return length;
+    int length = 0;
+    while (text[length] != path_char{}) ++length;
+    return length;
 }
 
 // Index of the first character after the last separator (0 when none).
 int final_component_start(const path_char *path, int length) {
-  int start = 0;
-  for (int i = 0; i < length; ++i)
-    if (path[i] == path_separator) start = i + 1;
-  return start;
+    int start = 0;
+    for (int i = 0; i < length; ++i)
+        if (path[i] == path_separator) start = i + 1;
+    return start;
 }
 
 // Where the extension of the final component begins: its last "." unless
 // that is the component's first character; otherwise the end of the path.
 int extension_start(const path_char *path, int length) {
-  int component = final_component_start(path, length);
-  for (int i = length - 1; i > component; --i)
-    if (path[i] == PATH_TEXT('.')) return i;
-  return length;
+    int component = final_component_start(path, length);
+    for (int i = length - 1; i > component; --i)
+        if (path[i] == PATH_TEXT('.')) return i;
+    return length;
 }
 
 // Downloads the lyrics of a fingerprinted file; true on success.
 bool download_lyrics(const unsigned char digest[16], const path_char *lyrics_path,
                      const LyricsServer &server, const DownloadLimits &limits) {
-  char fingerprint_text[33];
-  fingerprint_to_hex(digest, fingerprint_text);
-  char request_path[request_capacity];
-  std::snprintf(request_path, sizeof request_path, "/sevrin/fetch/%s", fingerprint_text);
-  return http_download(server.host, server.port, request_path, lyrics_path, PATH_TEXT("w"),
-                       limits) == DL_OK;
+    char fingerprint_text[33];
+    fingerprint_to_hex(digest, fingerprint_text);
+    char request_path[request_capacity];
+    std::snprintf(request_path, sizeof request_path, "/sevrin/fetch/%s", fingerprint_text);
+    return http_download(server.host, server.port, request_path, lyrics_path, PATH_TEXT("w"),
+                         limits) == DL_OK;
 }
 
 // Fetches the lyrics; on return `lyrics_path` holds the path entry of the
 // job (empty when no request was made).
 bool run_job(const path_char *input_path, int input_length, const LyricsServer &server,
              const DownloadLimits &limits, path_char lyrics_path[path_capacity]) {
-  lyrics_path[0] = path_char{};
-  // Beyond the platform's limit: even when such a path can be opened, the
-  // program's lists and path buffers hold none.
-  if (input_length >= path_capacity) return false;
-  unsigned char digest[16];
-  if (fingerprint_file(input_path, digest) != FP_OK) return false;
-  if (!derive_lyrics_path(input_path, lyrics_path, path_capacity)) return false;
-  return download_lyrics(digest, lyrics_path, server, limits);
+    lyrics_path[0] = path_char{};
+    // Beyond the platform's limit: even when such a path can be opened, the
+    // program's lists and path buffers hold none.
+    if (input_length >= path_capacity) return false;
+    unsigned char digest[16];
+    if (fingerprint_file(input_path, digest) != FP_OK) return false;
+    if (!derive_lyrics_path(input_path, lyrics_path, path_capacity)) return false;
+    return download_lyrics(digest, lyrics_path, server, limits);
 }
 
-}  // namespace
+} // namespace
 
 bool derive_lyrics_path(const path_char *input_path, path_char *lyrics_path, int capacity) {
-  int length = text_length(input_path);
-  BoundedText<path_char> text(lyrics_path, capacity);
-  text.append(input_path, extension_start(input_path, length)).append(PATH_TEXT(".lrc"));
-  if (text.complete()) return true;
-  lyrics_path[0] = path_char{};
-  return false;
+    int length = text_length(input_path);
+    BoundedText<path_char> text(lyrics_path, capacity);
+    text.append(input_path, extension_start(input_path, length)).append(PATH_TEXT(".lrc"));
+    if (text.complete()) return true;
+    lyrics_path[0] = path_char{};
+    return false;
 }
 
 void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists,
                   const DownloadLimits &limits) {
-  int length = text_length(input_path);
-  const path_char *display_name = input_path + final_component_start(input_path, length);
-  path_char lyrics_path[path_capacity];
-  bool fetched = run_job(input_path, length, server, limits, lyrics_path);
+    int length = text_length(input_path);
+    const path_char *display_name = input_path + final_component_start(input_path, length);
+    path_char lyrics_path[path_capacity];
+    bool fetched = run_job(input_path, length, server, limits, lyrics_path);
 
-  path_char line[result_line_capacity];
-  BoundedText<path_char>(line, result_line_capacity)
-      .append(fetched ? success_line_prefix : failure_line_prefix)
-      .append(display_name);
-  lists.select_result_line(lists.add_result_line(line));
-  lists.add_path_entry(lyrics_path);
+    path_char line[result_line_capacity];
+    BoundedText<path_char>(line, result_line_capacity)
+        .append(fetched ? success_line_prefix : failure_line_prefix)
+        .append(display_name);
+    lists.select_result_line(lists.add_result_line(line));
+    lists.add_path_entry(lyrics_path);
 }

@@ -10,21 +10,21 @@
 // hidden list of paths. Entry k of the path list belongs to line k of the
 // result list, so every job adds exactly one of each.
 class ResultLists {
- public:
-  // Appends a line to the result list and returns its index.
-  virtual int add_result_line(const path_char *line) = 0;
-  // Selects (highlights) the line with this index.
-  virtual void select_result_line(int index) = 0;
-  // Appends an entry to the path list.
-  virtual void add_path_entry(const path_char *path) = 0;
+public:
+    // Appends a line to the result list and returns its index.
+    virtual int add_result_line(const path_char *line) = 0;
+    // Selects (highlights) the line with this index.
+    virtual void select_result_line(int index) = 0;
+    // Appends an entry to the path list.
+    virtual void add_path_entry(const path_char *path) = 0;
 
- protected:
-  ~ResultLists() = default;
+protected:
+    ~ResultLists() = default;
 };
 
 struct LyricsServer {
-  const char *host;  // resolved and sent in the Host header
-  int port;
+    const char *host; // resolved and sent in the Host header
+    int port;
 };
 
 // The server compiled into this build: its configured host name, port 80.

@@ -7,9 +7,9 @@
 #include "platform.h"
 
 enum {
-  FP_OK = 0,            // digest written
-  FP_CANNOT_OPEN = 1,   // the file cannot be opened for reading
-  FP_BAD_TAG_SIZE = 2,  // an ID3v2 tag size byte has its top bit set
+    FP_OK = 0,           // digest written
+    FP_CANNOT_OPEN = 1,  // the file cannot be opened for reading
+    FP_BAD_TAG_SIZE = 2, // an ID3v2 tag size byte has its top bit set
 };
 
 // Computes the fingerprint of the file at `path` into `digest`. Returns one

@@ -43,15 +43,16 @@ void start_process(const wchar_t *application, wchar_t *command_line);
 // The result and path lists of the main window, as the lyrics job uses
 // them: every operation is a synchronous message to the window thread.
 class ListBoxLists final : public ResultLists {
- public:
-  ListBoxLists(HWND result_list, HWND path_list) : result_list_(result_list), path_list_(path_list) {}
-  int add_result_line(const wchar_t *line) override;
-  void select_result_line(int index) override;
-  void add_path_entry(const wchar_t *path) override;
+public:
+    ListBoxLists(HWND result_list, HWND path_list)
+        : result_list_(result_list), path_list_(path_list) {}
+    int add_result_line(const wchar_t *line) override;
+    void select_result_line(int index) override;
+    void add_path_entry(const wchar_t *path) override;
 
- private:
-  HWND result_list_;
-  HWND path_list_;
+private:
+    HWND result_list_;
+    HWND path_list_;
 };
 
 // The command line that opens a lyrics file in Notepad: notepad "PATH",

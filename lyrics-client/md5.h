@@ -4,10 +4,10 @@
 #include <cstdint>
 
 struct Md5Context {
-  std::uint32_t bit_count_low;   // input length in bits, modulo 2^32
-  std::uint32_t bit_count_high;  // input length in bits, divided by 2^32
-  std::uint32_t state[4];        // the chaining words A, B, C, D
-  unsigned char buffer[64];      // pending input, bit count / 8 modulo 64 bytes used
+    std::uint32_t bit_count_low;  // input length in bits, modulo 2^32
+    std::uint32_t bit_count_high; // input length in bits, divided by 2^32
+    std::uint32_t state[4];       // the chaining words A, B, C, D
+    unsigned char buffer[64];     // pending input, bit count / 8 modulo 64 bytes used
 };
 
 // Starts a digest.

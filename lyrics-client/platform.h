@@ -18,17 +18,17 @@
 using path_char = wchar_t;
 #define PATH_TEXT(text) L##text
 inline constexpr path_char path_separator = L'\\';
-using socket_handle = std::uintptr_t;  // Winsock's SOCKET
+using socket_handle = std::uintptr_t; // Winsock's SOCKET
 inline constexpr socket_handle invalid_socket = ~socket_handle{0};
 // Characters of a path buffer, terminator included: the platform's limit.
-inline constexpr int path_capacity = 260;  // MAX_PATH, in UTF-16 units
+inline constexpr int path_capacity = 260; // MAX_PATH, in UTF-16 units
 #else
 using path_char = char;
 #define PATH_TEXT(text) text
 inline constexpr path_char path_separator = '/';
 using socket_handle = int;
 inline constexpr socket_handle invalid_socket = -1;
-inline constexpr int path_capacity = PATH_MAX;  // in bytes
+inline constexpr int path_capacity = PATH_MAX; // in bytes
 #endif
 
 // --- Files -----------------------------------------------------------------
@@ -40,7 +40,7 @@ std::FILE *open_file_for_reading(const path_char *path, const path_char *mode);
 
 // A stream from open_file_for_reading, closed when it goes out of scope.
 struct StreamCloser {
-  void operator()(std::FILE *stream) const { std::fclose(stream); }
+    void operator()(std::FILE *stream) const { std::fclose(stream); }
 };
 using InputFile = std::unique_ptr<std::FILE, StreamCloser>;
 
@@ -48,8 +48,8 @@ using InputFile = std::unique_ptr<std::FILE, StreamCloser>;
 // LF is stored as CR LF: on Windows the runtime's text mode does it, elsewhere
 // file_write does it itself.
 struct OutputFile {
-  std::FILE *stream = nullptr;
-  bool expand_newlines = false;  // true: file_write turns LF into CR LF
+    std::FILE *stream = nullptr;
+    bool expand_newlines = false; // true: file_write turns LF into CR LF
 };
 
 // Creates or truncates `path`. Returns false, with `file` left closed, when

@@ -3,8 +3,6 @@
 #include "platform.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -12,32 +10,32 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-  std::FILE *stream = std::fopen(path, mode);
-  if (stream == nullptr) return nullptr;
-  // Linux opens directories for reading; their reads then fail like an empty file.
-  struct stat status;
-  if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
-    std::fclose(stream);
-    errno = EISDIR;
-    return nullptr;
-  }
-  return stream;
+    std::FILE *stream = std::fopen(path, mode);
+    if (stream == nullptr) return nullptr;
+    // Linux opens directories for reading; their reads then fail like an empty file.
+    struct stat status;
+    if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
+        std::fclose(stream);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return stream;
 }
 
 bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
-  file = OutputFile{};
-  bool text = std::strcmp(mode, "w") == 0;
-  if (!text && std::strcmp(mode, "wb") != 0) return false;
-  file.stream = std::fopen(path, "wb");
-  file.expand_newlines = text;
-  return file.stream != nullptr;
+    file = OutputFile{};
+    bool text = std::strcmp(mode, "w") == 0;
+    if (!text && std::strcmp(mode, "wb") != 0) return false;
+    file.stream = std::fopen(path, "wb");
+    file.expand_newlines = text;
+    return file.stream != nullptr;
 }
 
-bool file_replace(const path_char *from, const path_char *to) {
-  return std::rename(from, to) == 0;
-}
+bool file_replace(const path_char *from, const path_char *to) { return std::rename(from, to) == 0; }
 
 void file_remove(const path_char *path) { unlink(path); }
 
@@ -51,58 +49,58 @@ socket_handle tcp_socket_open() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOE
 void socket_close(socket_handle socket) { close(socket); }
 
 bool resolve_ipv4(const char *host, std::uint32_t *address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo *found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  *address = reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr;
-  freeaddrinfo(found);
-  return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    *address = reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return true;
 }
 
 static bool set_blocking(socket_handle socket, bool blocking) {
-  int flags = fcntl(socket, F_GETFL);
-  if (flags < 0) return false;
-  flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
-  return fcntl(socket, F_SETFL, flags) == 0;
+    int flags = fcntl(socket, F_GETFL);
+    if (flags < 0) return false;
+    flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+    return fcntl(socket, F_SETFL, flags) == 0;
 }
 
 // Waits for `events` on the socket; false on a timeout or an error.
 static bool wait_for(socket_handle socket, short events, int timeout_ms) {
-  pollfd entry{socket, events, 0};
-  int ready;
-  do {
-    ready = poll(&entry, 1, timeout_ms);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0;
+    pollfd entry{socket, events, 0};
+    int ready;
+    do {
+        ready = poll(&entry, 1, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
 }
 
 bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
                     int timeout_ms) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  target.sin_addr.s_addr = address;
-  if (!set_blocking(socket, false)) return false;
-  bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
-  if (!connected && errno == EINPROGRESS && wait_for(socket, POLLOUT, timeout_ms)) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    connected = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-  }
-  return set_blocking(socket, true) && connected;
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr.s_addr = address;
+    if (!set_blocking(socket, false)) return false;
+    bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
+    if (!connected && errno == EINPROGRESS && wait_for(socket, POLLOUT, timeout_ms)) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        connected = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    return set_blocking(socket, true) && connected;
 }
 
 int socket_send(socket_handle socket, const char *bytes, int count) {
-  return static_cast<int>(send(socket, bytes, count, MSG_NOSIGNAL));
+    return static_cast<int>(send(socket, bytes, count, MSG_NOSIGNAL));
 }
 
 int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms) {
-  if (!wait_for(socket, POLLIN, timeout_ms)) return -1;
-  ssize_t received;
-  do {
-    received = recv(socket, bytes, capacity, 0);
-  } while (received < 0 && errno == EINTR);
-  return static_cast<int>(received);
+    if (!wait_for(socket, POLLIN, timeout_ms)) return -1;
+    ssize_t received;
+    do {
+        received = recv(socket, bytes, capacity, 0);
+    } while (received < 0 && errno == EINTR);
+    return static_cast<int>(received);
 }

@@ -15,39 +15,39 @@ namespace {
 // such a path, when it is a full path from a drive, is handed on in the
 // extended-length form ("\\?\C:\...") instead.
 class FilePath {
- public:
-  explicit FilePath(const wchar_t *path) : text_(path) {
-    std::size_t length = std::wcslen(path);
-    bool from_drive = length >= 3 && path[1] == L':' && path[2] == L'\\';
-    if (length < MAX_PATH || !from_drive || length + 4 >= capacity) return;
-    std::wcscpy(extended_, L"\\\\?\\");
-    std::wcscat(extended_, path);
-    text_ = extended_;
-  }
-  const wchar_t *get() const { return text_; }
+public:
+    explicit FilePath(const wchar_t *path) : text_(path) {
+        std::size_t length = std::wcslen(path);
+        bool from_drive = length >= 3 && path[1] == L':' && path[2] == L'\\';
+        if (length < MAX_PATH || !from_drive || length + 4 >= capacity) return;
+        std::wcscpy(extended_, L"\\\\?\\");
+        std::wcscat(extended_, path);
+        text_ = extended_;
+    }
+    const wchar_t *get() const { return text_; }
 
- private:
-  static constexpr std::size_t capacity = 2 * path_capacity;
-  const wchar_t *text_;
-  wchar_t extended_[capacity];
+private:
+    static constexpr std::size_t capacity = 2 * path_capacity;
+    const wchar_t *text_;
+    wchar_t extended_[capacity];
 };
 
-}  // namespace
+} // namespace
 
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-  return _wfopen(path, mode);
+    return _wfopen(path, mode);
 }
 
 bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
-  file = OutputFile{};
-  if (std::wcscmp(mode, L"w") != 0 && std::wcscmp(mode, L"wb") != 0) return false;
-  // "w" opens in the runtime's text mode, which stores each LF as CR LF.
-  file.stream = _wfopen(FilePath(path).get(), mode);
-  return file.stream != nullptr;
+    file = OutputFile{};
+    if (std::wcscmp(mode, L"w") != 0 && std::wcscmp(mode, L"wb") != 0) return false;
+    // "w" opens in the runtime's text mode, which stores each LF as CR LF.
+    file.stream = _wfopen(FilePath(path).get(), mode);
+    return file.stream != nullptr;
 }
 
 bool file_replace(const path_char *from, const path_char *to) {
-  return MoveFileExW(FilePath(from).get(), FilePath(to).get(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(FilePath(from).get(), FilePath(to).get(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 void file_remove(const path_char *path) { DeleteFileW(FilePath(path).get()); }
@@ -55,8 +55,8 @@ void file_remove(const path_char *path) { DeleteFileW(FilePath(path).get()); }
 unsigned long current_process_id() { return GetCurrentProcessId(); }
 
 bool network_start() {
-  WSADATA details;
-  return WSAStartup(MAKEWORD(2, 2), &details) == 0;
+    WSADATA details;
+    return WSAStartup(MAKEWORD(2, 2), &details) == 0;
 }
 
 void network_stop() { WSACleanup(); }
@@ -66,54 +66,54 @@ socket_handle tcp_socket_open() { return socket(AF_INET, SOCK_STREAM, IPPROTO_TC
 void socket_close(socket_handle socket) { closesocket(socket); }
 
 bool resolve_ipv4(const char *host, std::uint32_t *address) {
-  // Winsock keeps the answer per thread, so concurrent callers do not clash.
-  const hostent *entry = gethostbyname(host);
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
-    return false;
-  std::memcpy(address, entry->h_addr_list[0], sizeof *address);
-  return true;
+    // Winsock keeps the answer per thread, so concurrent callers do not clash.
+    const hostent *entry = gethostbyname(host);
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
+        return false;
+    std::memcpy(address, entry->h_addr_list[0], sizeof *address);
+    return true;
 }
 
 static bool set_blocking(socket_handle socket, bool blocking) {
-  u_long non_blocking = blocking ? 0 : 1;
-  return ioctlsocket(socket, FIONBIO, &non_blocking) == 0;
+    u_long non_blocking = blocking ? 0 : 1;
+    return ioctlsocket(socket, FIONBIO, &non_blocking) == 0;
 }
 
 static timeval to_timeval(int timeout_ms) {
-  return timeval{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    return timeval{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
 }
 
 bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
                     int timeout_ms) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  target.sin_addr.s_addr = address;
-  if (!set_blocking(socket, false)) return false;
-  bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
-  if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
-    // A refused connection shows in the exception set, a made one as writable.
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket, &writable);
-    FD_SET(socket, &failed);
-    timeval limit = to_timeval(timeout_ms);
-    connected = select(0, nullptr, &writable, &failed, &limit) > 0 &&
-                FD_ISSET(socket, &writable) && !FD_ISSET(socket, &failed);
-  }
-  return set_blocking(socket, true) && connected;
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr.s_addr = address;
+    if (!set_blocking(socket, false)) return false;
+    bool connected = connect(socket, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        // A refused connection shows in the exception set, a made one as writable.
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(socket, &writable);
+        FD_SET(socket, &failed);
+        timeval limit = to_timeval(timeout_ms);
+        connected = select(0, nullptr, &writable, &failed, &limit) > 0 &&
+                    FD_ISSET(socket, &writable) && !FD_ISSET(socket, &failed);
+    }
+    return set_blocking(socket, true) && connected;
 }
 
 int socket_send(socket_handle socket, const char *bytes, int count) {
-  return send(socket, bytes, count, 0);
+    return send(socket, bytes, count, 0);
 }
 
 int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(socket, &readable);
-  timeval limit = to_timeval(timeout_ms);
-  if (select(0, &readable, nullptr, nullptr, &limit) <= 0) return -1;
-  return recv(socket, bytes, capacity, 0);
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval limit = to_timeval(timeout_ms);
+    if (select(0, &readable, nullptr, nullptr, &limit) <= 0) return -1;
+    return recv(socket, bytes, capacity, 0);
 }

@@ -14,9 +14,9 @@
 
 // The three paths of an update, each in a path buffer with its terminator.
 struct UpdatePaths {
-  wchar_t executable[path_capacity];
-  wchar_t new_build[path_capacity];  // executable + ".new"
-  wchar_t old_build[path_capacity];  // executable + ".old"
+    wchar_t executable[path_capacity];
+    wchar_t new_build[path_capacity]; // executable + ".new"
+    wchar_t old_build[path_capacity]; // executable + ".old"
 };
 
 // Fills `paths` from the executable path. Returns false, with `paths`
@@ -35,8 +35,8 @@ bool swap_in_new_build(const UpdatePaths &paths);
 // path with spaces ("C:\Program Files\...") names no other program.
 inline constexpr int restart_command_capacity = path_capacity + 2;
 struct RestartCommand {
-  const wchar_t *application;                      // the executable path itself
-  wchar_t command_line[restart_command_capacity];  // "<executable path>"
+    const wchar_t *application;                     // the executable path itself
+    wchar_t command_line[restart_command_capacity]; // "<executable path>"
 };
 // Fills `command` for the executable path; false when the path does not
 // fit a path buffer, and then nothing is to be started.

@@ -1,6 +1,6 @@
 // Decoding throughput of the MP3 decoder against mpg123 used directly, of
-// FLAC in small and large reads, and the cost of opening a tagged file. Run the fixture script first
-// (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output.
+// FLAC in small and large reads, and the cost of opening a tagged file. Run the fixture script
+// first (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output.
 #include <benchmark/benchmark.h>
 
 #include <mpg123.h>

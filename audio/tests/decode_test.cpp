@@ -20,7 +20,11 @@ static std::string announced(int channels, int rate) {
 // Read to the end in any size, then sought: exactly within the length, refused past it.
 TEST(Decoding, DeliversTheReferencePcmInAnyReadSizeAndSeeks) {
     // The rate and channels delivered (MP3 is forced to them), the size of each read.
-    const struct { const char *file; int rate, channels; size_t chunk; } cases[] = {
+    const struct {
+        const char *file;
+        int rate, channels;
+        size_t chunk;
+    } cases[] = {
         {"stereo_44100.mp3", 22050, 1, 3},      {"mono_22050.mp3", 48000, 2, 4608},
         {"stereo_44100.flac", 44100, 2, 1},     {"small_blocks.flac", 44100, 2, 4099},
         {"mono_22050.flac", 22050, 2, 1 << 20}, {"six_channels.flac", 48000, 2, 777},

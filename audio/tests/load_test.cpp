@@ -13,8 +13,11 @@ TEST(AudioLoad, BindsEverythingAtLoadTimeAndDecodes) {
         dlsym(library, "audio_get_decoder"));
     auto *init = reinterpret_cast<int (*)()>(dlsym(library, "audio_init"));
     ASSERT_TRUE(get && init && init() == 0);
-    for (auto [path, decoder] : {std::pair{"a.MP3", "decoder_mp3"}, {"b.Ogg", "decoder_vorbis"},
-                                 {"c.flac", "decoder_flac"}, {"d.wav", ""}, {"e.mp3.txt", ""}})
+    for (auto [path, decoder] : {std::pair{"a.MP3", "decoder_mp3"},
+                                 {"b.Ogg", "decoder_vorbis"},
+                                 {"c.flac", "decoder_flac"},
+                                 {"d.wav", ""},
+                                 {"e.mp3.txt", ""}})
         EXPECT_EQ(get(path), *decoder ? dlsym(library, decoder) : nullptr) << path;
     reference_sound_reset(16000, 1);
     EXPECT_NE(DecoderStream("short_mono_16000.mp3", *get("a.mp3")).read_all(4096), "");

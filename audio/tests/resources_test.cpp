@@ -26,11 +26,10 @@ void *__wrap_realloc(void *block, size_t size) {
 }
 char *__wrap_strdup(const char *text) { return allocation_fails() ? nullptr : __real_strdup(text); }
 
-FLAC__StreamDecoderInitStatus
-__wrap_FLAC__stream_decoder_init_FILE(FLAC__StreamDecoder *decoder, FILE *file,
-                                      FLAC__StreamDecoderWriteCallback write,
-                                      FLAC__StreamDecoderMetadataCallback metadata,
-                                      FLAC__StreamDecoderErrorCallback error, void *client) {
+FLAC__StreamDecoderInitStatus __wrap_FLAC__stream_decoder_init_FILE(
+    FLAC__StreamDecoder *decoder, FILE *file, FLAC__StreamDecoderWriteCallback write,
+    FLAC__StreamDecoderMetadataCallback metadata, FLAC__StreamDecoderErrorCallback error,
+    void *client) {
     if (flac_init_failure == FLAC__STREAM_DECODER_INIT_STATUS_INVALID_CALLBACKS)
         return flac_init_failure; // before taking the file
     auto status =

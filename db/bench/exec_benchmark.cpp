@@ -29,7 +29,8 @@ void db_exec_100000_rows(benchmark::State &state) {
     sqlite3 *db = numbers_database();
     for (auto _ : state) {
         db_res *table = nullptr;
-        if (db_exec(db, query, &table) != 0 || table->row_count != 100000) state.SkipWithError(db_err_msg);
+        if (db_exec(db, query, &table) != 0 || table->row_count != 100000)
+            state.SkipWithError(db_err_msg);
         db_free_res(table);
     }
     state.SetItemsProcessed(state.iterations() * 100000);
@@ -41,7 +42,8 @@ void sqlite3_get_table_100000_rows(benchmark::State &state) {
     for (auto _ : state) {
         char **cells = nullptr;
         int rows = 0, columns = 0;
-        if (sqlite3_get_table(db, query, &cells, &rows, &columns, nullptr) != SQLITE_OK || rows != 100000)
+        if (sqlite3_get_table(db, query, &cells, &rows, &columns, nullptr) != SQLITE_OK ||
+            rows != 100000)
             state.SkipWithError("sqlite3_get_table failed");
         sqlite3_free_table(cells);
     }

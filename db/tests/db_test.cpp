@@ -54,7 +54,8 @@ TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
     };
     for (bool with_table : {true, false}) {
         for (const auto &[handle, sql, contents, message] : cases) {
-            SCOPED_TRACE(testing::Message() << (sql ? sql : "") << ", with a table: " << with_table);
+            SCOPED_TRACE(testing::Message()
+                         << (sql ? sql : "") << ", with a table: " << with_table);
             db_res *res = stale_table;
             unsigned inits = reference_list_inits();
             EXPECT_EQ(db_exec(handle, sql, with_table ? &res : nullptr), message.empty() ? 0 : -1);
@@ -76,12 +77,15 @@ TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
 // A hundred connections to a file (and as many that fail to open), a hundred
 // queries each, every tenth failing after its rows.
 TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
-    std::string path = testing::TempDir() + "db_soak." + std::to_string(getpid()); // runs may overlap
+    std::string path =
+        testing::TempDir() + "db_soak." + std::to_string(getpid()); // runs may overlap
     remove(path.c_str());
     auto connect = [&] {
         Database db(db_open(path.c_str()), db_close);
-        db_exec(db.get(), "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
-                          "CREATE TABLE IF NOT EXISTS notes(round, text)", nullptr);
+        db_exec(db.get(),
+                "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
+                "CREATE TABLE IF NOT EXISTS notes(round, text)",
+                nullptr);
         return db;
     };
     connect(); // and SQLite's one-time set-up
@@ -91,8 +95,9 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
         ASSERT_EQ(db_open((path + ".missing/db").c_str()), nullptr);
         Database db = connect();
         for (int round = 0; round < 100; round++) {
-            char *sql = db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
-                                   round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing");
+            char *sql =
+                db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
+                           round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing");
             db_res *res = nullptr;
             ASSERT_EQ(db_exec(db.get(), sql, &res), round % 10 ? 0 : -1) << db_err_msg;
             db_free_res(res);
@@ -109,10 +114,12 @@ TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
 // list's, SQLite's), the call succeeds with the whole result or fails with
 // "out of memory" and a null table, and no block is left behind.
 TEST(DbMemory, AnyAllocationMayFail) {
-    const char *sql = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 12) "
-                      "SELECT x, '이름 ' || x, CASE WHEN x % 3 THEN 'note' END FROM n; SELECT 'x', NULL";
+    const char *sql =
+        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 12) "
+        "SELECT x, '이름 ' || x, CASE WHEN x % 3 THEN 'note' END FROM n; SELECT 'x', NULL";
     db_res *expected = nullptr, *res;
-    ASSERT_EQ(db_exec(Database(db_open(":memory:"), db_close).get(), sql, &expected), 0) << db_err_msg;
+    ASSERT_EQ(db_exec(Database(db_open(":memory:"), db_close).get(), sql, &expected), 0)
+        << db_err_msg;
     long failures = 0;
     for (long which = 1;; which++) {
         size_t heap = heap_in_use();

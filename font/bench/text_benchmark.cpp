@@ -44,7 +44,8 @@ void SdlTtfBlendedWrapped(benchmark::State &state) {
     if (!font) return state.SkipWithError("no NanumGothic");
     int lines = 0;
     for (auto _ : state) {
-        SDL_Surface *surface = TTF_RenderUTF8_Blended_Wrapped(font, paragraph, {255, 255, 255, 255}, width);
+        SDL_Surface *surface =
+            TTF_RenderUTF8_Blended_Wrapped(font, paragraph, {255, 255, 255, 255}, width);
         lines = surface ? surface->h / TTF_FontLineSkip(font) : 0;
         SDL_FreeSurface(surface);
     }

@@ -19,7 +19,9 @@ const std::string fixtures = TOLMEK_FONT_FIXTURES "/";
 
 struct Box {
     int32_t x, y, w, h;
-    bool holds(int32_t px, int32_t py) const { return px >= x && py >= y && px < x + w && py < y + h; }
+    bool holds(int32_t px, int32_t py) const {
+        return px >= x && py >= y && px < x + w && py < y + h;
+    }
 };
 
 // Every target: W x H pixels between 64 guard pixels either side, which no drawing may change.
@@ -33,18 +35,21 @@ void paint(std::vector<Pixel> &c, const Shape &shape, int32_t x, int32_t baselin
     int32_t top = baseline - int32_t(shape.size());
     for (int32_t r = 0; r < int32_t(shape.size()); r++)
         for (int32_t k = 0; k < int32_t(shape[r].size()); k++)
-            if (shape[r][k] == '#' && clip.holds(x + k, top + r) && Box{0, 0, W, H}.holds(x + k, top + r))
+            if (shape[r][k] == '#' && clip.holds(x + k, top + r) &&
+                Box{0, 0, W, H}.holds(x + k, top + r))
                 c[64 + (top + r) * W + x + k] = Pixel(~0u);
 }
 
 // Into an image or onto a framebuffer by the pixel size, as UTF-8 or as code points.
 template <typename Pixel>
-int32_t draw(std::vector<Pixel> &c, const char *text, Box b, int32_t size, uint32_t colour, int32_t flags,
-             bool as_utf8 = true) {
-    std::unique_ptr<uint32_t, decltype(&free)> code_points(as_utf8 ? nullptr : utf8_decode(text), free);
+int32_t draw(std::vector<Pixel> &c, const char *text, Box b, int32_t size, uint32_t colour,
+             int32_t flags, bool as_utf8 = true) {
+    std::unique_ptr<uint32_t, decltype(&free)> code_points(as_utf8 ? nullptr : utf8_decode(text),
+                                                           free);
     auto call = [&](auto *target, auto utf8_call, auto unicode_call) {
         return as_utf8 ? utf8_call(target, text, b.x, b.y, b.w, b.h, size, colour, flags)
-                       : unicode_call(target, code_points.get(), b.x, b.y, b.w, b.h, size, colour, flags);
+                       : unicode_call(target, code_points.get(), b.x, b.y, b.w, b.h, size, colour,
+                                      flags);
     };
     tolmek_image image{W, H, reinterpret_cast<uint8_t *>(c.data() + 64)};
     tolmek_framebuffer fb{W, H, reinterpret_cast<uint16_t *>(c.data() + 64)};
@@ -69,19 +74,35 @@ struct Example {
 const Example examples[] = {
     {"", {0, 0, 64, 48}, 0, 15, {}},
     {"aaa", {0, 2, 11, 48}, TEXT_ALIGN_CENTER, 32, {{&a, 1, 11}, {&a, 5, 11}, {&a, 3, 26}}},
-    {"aaa", {0, 0, 8, 24}, 0, 15, {{&a, 0, 9}, {&a, 4, 9}}}, // a full line, the next baseline on the limit
-    {"a", {0, 0, 64, 9}, 0, 0, {}},                          // the first baseline on the limit
+    {"aaa",
+     {0, 0, 8, 24},
+     0,
+     15,
+     {{&a, 0, 9}, {&a, 4, 9}}},     // a full line, the next baseline on the limit
+    {"a", {0, 0, 64, 9}, 0, 0, {}}, // the first baseline on the limit
     {"aaa", {0, 0, 10, 12}, TEXT_CLIP, 30, {{&a, 0, 9}, {&a, 4, 9}, {&a, 0, 24}}},
     {"aaa", {0, 0, 10, 48}, TEXT_VALIGN_MIDDLE, 41, {{&a, 0, 20}, {&a, 4, 20}, {&a, 0, 35}}},
-    {"aa", {0, 0, 64, 48}, TEXT_VALIGN_BOTTOM | 0x0C, 53, {{&a, 0, 47}, {&a, 4, 47}}}, // 0x0C: no rule
+    {"aa",
+     {0, 0, 64, 48},
+     TEXT_VALIGN_BOTTOM | 0x0C,
+     53,
+     {{&a, 0, 47}, {&a, 4, 47}}}, // 0x0C: no rule
     {"aWa", {0, 0, 20, 48}, TEXT_ALIGN_CENTER, 45, {{&a, 8, 9}}},
-    {"j", {2, 2, 20, 40}, TEXT_CLIP, 17, {{&j, 1, 12}}}, // "j": 1 past the pen's left and the baseline
+    {"j",
+     {2, 2, 20, 40},
+     TEXT_CLIP,
+     17,
+     {{&j, 1, 12}}}, // "j": 1 past the pen's left and the baseline
     {"j", {-1, -5, 20, 40}, TEXT_CLIP, 10, {{&j, -2, 5}}}, // past the target's left and top
     {"a", {78, 52, 10, 48}, 0, 67, {{&a, 78, 61}}},        // past its right and bottom
     {"a\n\naa", {0, 0, 64, 48}, TEXT_ALIGN_RIGHT, 45, {{&a, 60, 9}, {&a, 56, 39}, {&a, 60, 39}}},
     {"aza", {0, 0, 64, 48}, 0, 15, {{&a, 0, 9}, {&question, 4, 9}, {&a, 8, 9}}},
     {"aza", {0, 0, 64, 48}, 0, 15, {{&a, 0, 9}, {&a, 4, 9}}, fixtures + "no_question.ttf"},
-    {"amz", {0, 0, 64, 48}, 0, 15, {{&mono_a, 0, 9}, {&mono_m, 4, 9}, {&mono_question, 15, 9}},
+    {"amz",
+     {0, 0, 64, 48},
+     0,
+     15,
+     {{&mono_a, 0, 9}, {&mono_m, 4, 9}, {&mono_question, 15, 9}},
      fixtures + "mono.bdf"},
     {"amz", {0, 0, 64, 48}, 0, 18, {}, fixtures + "mono.bdf", 12}, // no strike at 12 px
     // Past the small-bitmap cache's limits: an advance of 150 px, a 160 x 180 px glyph.
@@ -97,7 +118,8 @@ const Example examples[] = {
     {"aa", {0, 7, 64, 48}, 0, 7, {}, fixtures + "layout.ttf", 0},
 };
 
-template <typename Pixel> void expect_example(const Example &e, bool as_utf8) {
+template <typename Pixel>
+void expect_example(const Example &e, bool as_utf8) {
     std::vector<Pixel> target(guarded, Pixel(0x10203040)), expected = target;
     uint32_t white = sizeof(Pixel) == 4 ? ~0u : 0xABCDFFFF; // the framebuffer takes the low 16 bits
     EXPECT_EQ(draw(target, e.text, e.box, e.size, white, e.flags, as_utf8), e.result);
@@ -120,9 +142,11 @@ TEST(Layout, ExamplesOnBothTargetsFromBothTextForms) {
 
 // Alone, and through a grey glyph ("h": a full column, then one at coverage 128).
 TEST(Blend, ExamplesAloneAndThroughAGreyGlyph) {
-    std::tuple<unsigned, uint32_t, uint16_t> cases[] = { // coverage, image, framebuffer
-        {255, 0x11223344, 0xF81F}, {128, 0x7F808081, 0xB9F7}, {4, 0xECDCCCBD, 0x7BCF},
-        {3, 0xEDDDCDBD, 0x7BEF}};
+    std::tuple<unsigned, uint32_t, uint16_t> cases[] = {// coverage, image, framebuffer
+                                                        {255, 0x11223344, 0xF81F},
+                                                        {128, 0x7F808081, 0xB9F7},
+                                                        {4, 0xECDCCCBD, 0x7BCF},
+                                                        {3, 0xEDDDCDBD, 0x7BEF}};
     for (auto [coverage, image, fb] : cases) {
         uint32_t pixel = 0xF0E0D0C0; // bytes C0 D0 E0 F0 on the little-endian targets
         font::blend_image_pixel(reinterpret_cast<uint8_t *>(&pixel), 0x11223344, coverage);
@@ -179,7 +203,9 @@ TEST(FontSoak, TenThousandTextsLeaveNothingBehind) {
 TEST(FontAllocation, WarmDrawsAllocateOnlyTheHostsCodePoints) {
     ASSERT_EQ(font_open((fixtures + "layout.ttf").c_str()), 0);
     std::vector<uint16_t> fb(guarded);
-    auto draw_text = [&](bool utf8) { draw(fb, "ahaz\naWa ha", {0, 0, W, H}, 10, ~0u, TEXT_CLIP, utf8); };
+    auto draw_text = [&](bool utf8) {
+        draw(fb, "ahaz\naWa ha", {0, 0, W, H}, 10, ~0u, TEXT_CLIP, utf8);
+    };
     draw_text(true);
     start_counting();
     for (int i = 0; i < 10; i++) draw_text(true);

@@ -13,10 +13,6 @@ extern "C" const char *file_get_ext(const char *name) {
     return dot;
 }
 
-extern "C" int file_open(const char *name, int flags) {
-    return open(name, flags);
-}
+extern "C" int file_open(const char *name, int flags) { return open(name, flags); }
 
-extern "C" FILE *file_fopen(const char *name, const char *mode) {
-    return fopen(name, mode);
-}
+extern "C" FILE *file_fopen(const char *name, const char *mode) { return fopen(name, mode); }

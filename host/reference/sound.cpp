@@ -24,8 +24,8 @@ constexpr const char *setting_names[] = {"format", "channels", "rate"};
 
 void log_call(reference_sound_setting setting, int value) {
     size_t room = sizeof state.log - state.log_length;
-    int n = snprintf(state.log + state.log_length, room, "%s%s %d",
-                     state.log_length ? ", " : "", setting_names[setting], value);
+    int n = snprintf(state.log + state.log_length, room, "%s%s %d", state.log_length ? ", " : "",
+                     setting_names[setting], value);
     if (n > 0) state.log_length += (size_t)n < room ? (size_t)n : room - 1;
 }
 

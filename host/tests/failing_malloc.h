@@ -14,8 +14,8 @@ inline struct {
     long allocations, countdown; // countdown: allocations until the failing one
 } state;
 inline bool fails_now() {
-    return state.counting && ++state.allocations && state.countdown > 0 &&
-           --state.countdown == 0 && (state.failed = true);
+    return state.counting && ++state.allocations && state.countdown > 0 && --state.countdown == 0 &&
+           (state.failed = true);
 }
 } // namespace failing_malloc
 

@@ -29,96 +29,97 @@ constexpr char usage[] =
 
 // Prints each result line as the job adds it and remembers failures.
 class PrintingLists final : public ResultLists {
- public:
-  int add_result_line(const path_char *line) override {
-    if (std::strncmp(line, success_line_prefix, sizeof success_line_prefix - 1) != 0)
-      any_failed_ = true;
-    std::printf("%s\n", line);
-    std::fflush(stdout);
-    return lines_++;
-  }
-  void select_result_line(int) override {}
-  void add_path_entry(const path_char *) override {}
-  bool any_failed() const { return any_failed_; }
+public:
+    int add_result_line(const path_char *line) override {
+        if (std::strncmp(line, success_line_prefix, sizeof success_line_prefix - 1) != 0)
+            any_failed_ = true;
+        std::printf("%s\n", line);
+        std::fflush(stdout);
+        return lines_++;
+    }
+    void select_result_line(int) override {}
+    void add_path_entry(const path_char *) override {}
+    bool any_failed() const { return any_failed_; }
 
- private:
-  int lines_ = 0;
-  bool any_failed_ = false;
+private:
+    int lines_ = 0;
+    bool any_failed_ = false;
 };
 
 // A decimal number from 1 to `most`.
 bool parse_number(std::string_view digits, int most, int *value) {
-  if (digits.empty() || digits.size() > 9) return false;
-  *value = 0;
-  for (char digit : digits) {
-    if (digit < '0' || digit > '9') return false;
-    *value = *value * 10 + (digit - '0');
-  }
-  return *value >= 1 && *value <= most;
+    if (digits.empty() || digits.size() > 9) return false;
+    *value = 0;
+    for (char digit : digits) {
+        if (digit < '0' || digit > '9') return false;
+        *value = *value * 10 + (digit - '0');
+    }
+    return *value >= 1 && *value <= most;
 }
 
 // "HOST" or "HOST:PORT" (port 1 to 65535) into `server`; `host` holds the name.
 bool parse_server(std::string_view text, char (&host)[256], LyricsServer &server) {
-  server.port = 80;
-  std::size_t colon = text.rfind(':');
-  if (colon != std::string_view::npos) {
-    if (!parse_number(text.substr(colon + 1), 65535, &server.port)) return false;
-    text = text.substr(0, colon);
-  }
-  if (text.empty() || text.size() >= sizeof host) return false;
-  std::memcpy(host, text.data(), text.size());
-  host[text.size()] = '\0';
-  server.host = host;
-  return true;
+    server.port = 80;
+    std::size_t colon = text.rfind(':');
+    if (colon != std::string_view::npos) {
+        if (!parse_number(text.substr(colon + 1), 65535, &server.port)) return false;
+        text = text.substr(0, colon);
+    }
+    if (text.empty() || text.size() >= sizeof host) return false;
+    std::memcpy(host, text.data(), text.size());
+    host[text.size()] = '\0';
+    server.host = host;
+    return true;
 }
 
 int usage_error(const char *problem, const char *detail = "") {
-  std::fprintf(stderr, "carvelo-fetch: %s%s\n%s", problem, detail, usage);
-  return exit_usage;
+    std::fprintf(stderr, "carvelo-fetch: %s%s\n%s", problem, detail, usage);
+    return exit_usage;
 }
 
 // Help and version: exit 0 once the text reached standard output.
 int print(const char *text) {
-  std::fputs(text, stdout);
-  return std::fflush(stdout) == 0 ? exit_all_fetched : exit_some_failed;
+    std::fputs(text, stdout);
+    return std::fflush(stdout) == 0 ? exit_all_fetched : exit_some_failed;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
-  LyricsServer server = default_lyrics_server;
-  DownloadLimits limits = lyrics_download_limits;
-  static char host[256];
-  int first_file = 1;
-  for (; first_file < argc; ++first_file) {
-    std::string_view argument = argv[first_file];
-    if (argument == "--") {
-      ++first_file;
-      break;
+    LyricsServer server = default_lyrics_server;
+    DownloadLimits limits = lyrics_download_limits;
+    static char host[256];
+    int first_file = 1;
+    for (; first_file < argc; ++first_file) {
+        std::string_view argument = argv[first_file];
+        if (argument == "--") {
+            ++first_file;
+            break;
+        }
+        if (argument == "-h" || argument == "--help") return print(usage);
+        if (argument == "--version") return print("carvelo-fetch " TOLMEK_VERSION "\n");
+        if (argument == "--server") {
+            if (++first_file == argc) return usage_error("--server needs HOST[:PORT]");
+            if (!parse_server(argv[first_file], host, server))
+                return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
+            continue;
+        }
+        if (argument == "--timeout") {
+            int seconds;
+            if (++first_file == argc ||
+                !parse_number(argv[first_file], most_timeout_seconds, &seconds))
+                return usage_error("--timeout needs SECONDS from 1 to 86400");
+            limits.deadline_ms = seconds * 1000;
+            continue;
+        }
+        if (argument.size() > 1 && argument[0] == '-')
+            return usage_error("unknown option ", argv[first_file]);
+        break;
     }
-    if (argument == "-h" || argument == "--help") return print(usage);
-    if (argument == "--version") return print("carvelo-fetch " TOLMEK_VERSION "\n");
-    if (argument == "--server") {
-      if (++first_file == argc) return usage_error("--server needs HOST[:PORT]");
-      if (!parse_server(argv[first_file], host, server))
-        return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
-      continue;
-    }
-    if (argument == "--timeout") {
-      int seconds;
-      if (++first_file == argc || !parse_number(argv[first_file], most_timeout_seconds, &seconds))
-        return usage_error("--timeout needs SECONDS from 1 to 86400");
-      limits.deadline_ms = seconds * 1000;
-      continue;
-    }
-    if (argument.size() > 1 && argument[0] == '-')
-      return usage_error("unknown option ", argv[first_file]);
-    break;
-  }
-  if (first_file >= argc) return usage_error("no files given");
+    if (first_file >= argc) return usage_error("no files given");
 
-  PrintingLists lists;
-  for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists, limits);
-  std::printf("완료.\n");
-  return lists.any_failed() ? exit_some_failed : exit_all_fetched;
+    PrintingLists lists;
+    for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists, limits);
+    std::printf("완료.\n");
+    return lists.any_failed() ? exit_some_failed : exit_all_fetched;
 }

@@ -11,144 +11,157 @@ namespace {
 using namespace std::literals;
 
 const std::string ok = "HTTP/1.0 200 OK\r\n", ok_head = ok + "\r\n", earlier = "earlier lyrics";
-constexpr DownloadLimits quick_limits = {64 * 1024, 2000, 300};  // so that failures come quickly
+constexpr DownloadLimits quick_limits = {64 * 1024, 2000, 300}; // so that failures come quickly
 
 class Download : public ::testing::Test {
- protected:
-  int download(int port, const char *path = "/") {
-    return http_download("127.0.0.1", port, path, output_.c_str(), PATH_TEXT("wb"), quick_limits);
-  }
-  // A song at `name` in new folders, `length` characters in all, none empty or over 200.
-  path_string song_at_length(std::size_t length, const path_string &name) {
-    fs::path folder = directory_.path;
-    for (std::size_t missing; (missing = length - folder.native().size() - 1 - name.size()) > 0;) {
-      std::size_t part = std::min<std::size_t>(200, missing - 1);
-      folder /= path_string(part - (missing - 1 - part == 1), PATH_TEXT('d'));
+protected:
+    int download(int port, const char *path = "/") {
+        return http_download("127.0.0.1", port, path, output_.c_str(), PATH_TEXT("wb"),
+                             quick_limits);
     }
-    fs::create_directories(folder);
-    write_file(folder / name, "\xFF\xFB audio");
-    return (folder / name).native();
-  }
-  TemporaryDirectory directory_;
-  fs::path output_ = directory_ / "out.lrc";
+    // A song at `name` in new folders, `length` characters in all, none empty or over 200.
+    path_string song_at_length(std::size_t length, const path_string &name) {
+        fs::path folder = directory_.path;
+        for (std::size_t missing;
+             (missing = length - folder.native().size() - 1 - name.size()) > 0;) {
+            std::size_t part = std::min<std::size_t>(200, missing - 1);
+            folder /= path_string(part - (missing - 1 - part == 1), PATH_TEXT('d'));
+        }
+        fs::create_directories(folder);
+        write_file(folder / name, "\xFF\xFB audio");
+        return (folder / name).native();
+    }
+    TemporaryDirectory directory_;
+    fs::path output_ = directory_ / "out.lrc";
 };
 
 // What each answer, however it is cut, leaves in place of earlier lyrics: a failure, even of a
 // server that sends too much, trickles or falls silent, leaves them and nothing else behind.
 TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
-  const std::string large = std::string(30000, '\0') + std::string(30000, '\xFF');
-  std::vector<std::string> trickle(150, "t");  // a byte every 15 ms, past the deadline
-  trickle[0] = ok_head;
-  std::vector<std::tuple<ScriptedAnswer, int, std::string>> cases = {
-      {{"HTTP/2 200 OKAY\r\nX-Content-Length: x\r\nconTent-LENGTH:  5 \r\nContent-Length: 5\r\n"
-         "\r\n12345"}, DL_OK, "12345"},  // any version; what follows "200 OK" is not examined
-      {{ok_head + large}, DL_OK, large},
-      {{"HTTP/1.0 404 Not Found\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
-      {{"HTTP/1.0\n200 OK\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
-      {{ok_head}, DL_NO_BODY, earlier},
-      {{ok + "X-Long: " + std::string(5000, 'f') + "\r\n\r\nbody"}, DL_HEADER_TOO_LONG, earlier},
-      {{"HTTP/1.0 2", ""}, DL_RECEIVE_FAILED, earlier},
-      {trickle, DL_RECEIVE_FAILED, earlier},
-      {{ok_head + large + large}, DL_TOO_LARGE, earlier},
-      {{ok + "Content-Length: 65537\r\n\r\n12345"}, DL_TOO_LARGE, earlier},
-      {{ok + "Content-Length: 4\r\n\r\n12345", ""}, DL_LENGTH_MISMATCH, earlier},
-      {{ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
-      {{ok + "Content-Length : 5\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
-  };
-  const std::string lyrics = "[00:01.00]one\r\n\r\n[00:02.00]two", cut = ok_head + lyrics;
-  for (std::size_t at = 1; at < cut.size(); ++at)  // a blank line in the body is body
-    cases.push_back({{cut.substr(0, at), cut.substr(at)}, DL_OK, lyrics});
-  for (const auto &[answer, result, stored] : cases) {
-    write_file(output_, earlier);
-    const std::string start = answer[0].substr(0, 80);
-    EXPECT_EQ(download(LoopbackServer(answer).port()), result) << start;
-    EXPECT_EQ(read_file(output_), stored) << start;
-    EXPECT_EQ(directory_.listing(), "out.lrc ") << start;
-  }
+    const std::string large = std::string(30000, '\0') + std::string(30000, '\xFF');
+    std::vector<std::string> trickle(150, "t"); // a byte every 15 ms, past the deadline
+    trickle[0] = ok_head;
+    std::vector<std::tuple<ScriptedAnswer, int, std::string>> cases = {
+        {{"HTTP/2 200 OKAY\r\nX-Content-Length: x\r\nconTent-LENGTH:  5 \r\nContent-Length: 5\r\n"
+          "\r\n12345"},
+         DL_OK,
+         "12345"}, // any version; what follows "200 OK" is not examined
+        {{ok_head + large}, DL_OK, large},
+        {{"HTTP/1.0 404 Not Found\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
+        {{"HTTP/1.0\n200 OK\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
+        {{ok_head}, DL_NO_BODY, earlier},
+        {{ok + "X-Long: " + std::string(5000, 'f') + "\r\n\r\nbody"}, DL_HEADER_TOO_LONG, earlier},
+        {{"HTTP/1.0 2", ""}, DL_RECEIVE_FAILED, earlier},
+        {trickle, DL_RECEIVE_FAILED, earlier},
+        {{ok_head + large + large}, DL_TOO_LARGE, earlier},
+        {{ok + "Content-Length: 65537\r\n\r\n12345"}, DL_TOO_LARGE, earlier},
+        {{ok + "Content-Length: 4\r\n\r\n12345", ""}, DL_LENGTH_MISMATCH, earlier},
+        {{ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
+        {{ok + "Content-Length : 5\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
+    };
+    const std::string lyrics = "[00:01.00]one\r\n\r\n[00:02.00]two", cut = ok_head + lyrics;
+    for (std::size_t at = 1; at < cut.size(); ++at) // a blank line in the body is body
+        cases.push_back({{cut.substr(0, at), cut.substr(at)}, DL_OK, lyrics});
+    for (const auto &[answer, result, stored] : cases) {
+        write_file(output_, earlier);
+        const std::string start = answer[0].substr(0, 80);
+        EXPECT_EQ(download(LoopbackServer(answer).port()), result) << start;
+        EXPECT_EQ(read_file(output_), stored) << start;
+        EXPECT_EQ(directory_.listing(), "out.lrc ") << start;
+    }
 }
 
 // The request, cut to its buffer when too long (and thus never ended); a body on its way
 // waits in a temporary beside the output; an output that cannot be created fails.
 TEST_F(Download, SendsItsRequestAndKeepsTheBodyInATemporaryNamedAfterTheProcess) {
-  const std::string overlong = "/" + std::string(2000, '9');
-  std::string request;
-  auto respond = [&](const std::string &head) {
-    request = head;
-    return ScriptedAnswer{ok_head + "part of the body", ""};
-  };
-  EXPECT_EQ(download(LoopbackServer(respond).port(), overlong.c_str()), DL_RECEIVE_FAILED);
-  EXPECT_EQ(request, "GET " + overlong.substr(0, 1023 - 4));
-  LoopbackServer server(respond);
-  auto job = std::async(std::launch::async, [&] { return download(server.port()); });
-  std::string name;
-  while ((name = directory_.listing()).empty() && job.wait_for(1ms) != std::future_status::ready) {
-  }
-  char pattern[64];
-  std::snprintf(pattern, sizeof pattern, "\\.carvelo-%lx-[0-9a-f]+\\.part ", current_process_id());
-  EXPECT_TRUE(std::regex_match(name, std::regex(pattern))) << name;
-  job.wait();
-  EXPECT_EQ(request, "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-                     "Accept-Encoding: \r\n\r\n");
-  output_ = directory_ / "no-such-folder" / "out.lrc";
-  EXPECT_EQ(download(server.port()), DL_CANNOT_WRITE);
+    const std::string overlong = "/" + std::string(2000, '9');
+    std::string request;
+    auto respond = [&](const std::string &head) {
+        request = head;
+        return ScriptedAnswer{ok_head + "part of the body", ""};
+    };
+    EXPECT_EQ(download(LoopbackServer(respond).port(), overlong.c_str()), DL_RECEIVE_FAILED);
+    EXPECT_EQ(request, "GET " + overlong.substr(0, 1023 - 4));
+    LoopbackServer server(respond);
+    auto job = std::async(std::launch::async, [&] { return download(server.port()); });
+    std::string name;
+    while ((name = directory_.listing()).empty() &&
+           job.wait_for(1ms) != std::future_status::ready) {
+    }
+    char pattern[64];
+    std::snprintf(pattern, sizeof pattern, "\\.carvelo-%lx-[0-9a-f]+\\.part ",
+                  current_process_id());
+    EXPECT_TRUE(std::regex_match(name, std::regex(pattern))) << name;
+    job.wait();
+    EXPECT_EQ(request,
+              "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+              "Accept-Encoding: \r\n\r\n");
+    output_ = directory_ / "no-such-folder" / "out.lrc";
+    EXPECT_EQ(download(server.port()), DL_CANNOT_WRITE);
 }
 
 // A listener whose queue is full leaves a connection unanswered until the wait runs out.
 TEST_F(Download, GivesUpAConnectionNotMadeInTime) {
-  int port;
-  std::vector<socket_handle> queue = {listen_on_loopback(0, &port)};
-  do queue.push_back(tcp_socket_open());
-  while (queue.size() < 64 && socket_connect(queue.back(), loopback_address, std::uint16_t(port), 200));
-  auto result = std::async(std::launch::async, [&] { return download(port); });
-  ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
-  EXPECT_EQ(result.get(), DL_CONNECT_FAILED);
-  for (socket_handle socket : queue) socket_close(socket);
+    int port;
+    std::vector<socket_handle> queue = {listen_on_loopback(0, &port)};
+    do queue.push_back(tcp_socket_open());
+    while (queue.size() < 64 &&
+           socket_connect(queue.back(), loopback_address, std::uint16_t(port), 200));
+    auto result = std::async(std::launch::async, [&] { return download(port); });
+    ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(result.get(), DL_CONNECT_FAILED);
+    for (socket_handle socket : queue) socket_close(socket);
 }
 
 // Every outcome of a lyrics job, each reported with one line and one path entry.
 TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
-  std::atomic<int> requests = 0;  // one for each job that gets a lyrics path
-  LoopbackServer knows([&](const std::string &) {
-    ++requests;
-    return ScriptedAnswer{ok_head + "[00:01.00]첫 줄\n[00:02.00]second\r\n"};
-  });
-  LoopbackServer knows_not({"HTTP/1.0 404 Not Found\r\n\r\n"});
-  auto text = [](const fs::path &text) { return text.native(); };  // in this platform's units
-  auto in_folder = [&](const fs::path &name) { return (directory_ / "my.music" / name).native(); };
-  fs::create_directories(directory_ / "my.music");
-  for (const char8_t *song : {u8"봄.노래.mp3", u8".hidden"}) write_file(in_folder(song), "\xFF\xFB");
-  write_file(in_folder(".hidden.lrc"), "kept");
-  write_file(in_folder("bad.mp3"), std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
-  // At the platform's path limit, a lyrics path fits only in place of an extension.
-  const path_string fitting = text(std::string(40, 'f') + ".mp3");
-  const path_string fits = song_at_length(path_capacity - 1, fitting);
-  // A name too long for a line is cut before a whole character.
-  path_string overlong, cut_line = text(u8"실패: ");
-  while (overlong.size() < 3000) overlong += text(u8"긴");
-  while (cut_line.size() + text(u8"긴").size() < result_line_capacity) cut_line += text(u8"긴");
-  const std::tuple<path_string, path_string, path_string, bool> jobs[] = {  // lyrics known?
-      {in_folder(u8"봄.노래.mp3"), text(u8"성공: 봄.노래.mp3"), in_folder(u8"봄.노래.lrc"), true},
-      {in_folder(".hidden"), text(u8"실패: .hidden"), in_folder(".hidden.lrc"), false},
-      {in_folder("bad.mp3"), text(u8"실패: bad.mp3"), {}, true},
-      {fits, text(u8"성공: ") + fitting, fits.substr(0, fits.size() - 3) + text("lrc"), true},
-      {song_at_length(path_capacity - 1, text("LLLL")), text(u8"실패: LLLL"), {}, true},
+    std::atomic<int> requests = 0; // one for each job that gets a lyrics path
+    LoopbackServer knows([&](const std::string &) {
+        ++requests;
+        return ScriptedAnswer{ok_head + "[00:01.00]첫 줄\n[00:02.00]second\r\n"};
+    });
+    LoopbackServer knows_not({"HTTP/1.0 404 Not Found\r\n\r\n"});
+    auto text = [](const fs::path &text) { return text.native(); }; // in this platform's units
+    auto in_folder = [&](const fs::path &name) {
+        return (directory_ / "my.music" / name).native();
+    };
+    fs::create_directories(directory_ / "my.music");
+    for (const char8_t *song : {u8"봄.노래.mp3", u8".hidden"})
+        write_file(in_folder(song), "\xFF\xFB");
+    write_file(in_folder(".hidden.lrc"), "kept");
+    write_file(in_folder("bad.mp3"), std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
+    // At the platform's path limit, a lyrics path fits only in place of an extension.
+    const path_string fitting = text(std::string(40, 'f') + ".mp3");
+    const path_string fits = song_at_length(path_capacity - 1, fitting);
+    // A name too long for a line is cut before a whole character.
+    path_string overlong, cut_line = text(u8"실패: ");
+    while (overlong.size() < 3000) overlong += text(u8"긴");
+    while (cut_line.size() + text(u8"긴").size() < result_line_capacity) cut_line += text(u8"긴");
+    const std::tuple<path_string, path_string, path_string, bool> jobs[] = {
+        // lyrics known?
+        {in_folder(u8"봄.노래.mp3"), text(u8"성공: 봄.노래.mp3"), in_folder(u8"봄.노래.lrc"), true},
+        {in_folder(".hidden"), text(u8"실패: .hidden"), in_folder(".hidden.lrc"), false},
+        {in_folder("bad.mp3"), text(u8"실패: bad.mp3"), {}, true},
+        {fits, text(u8"성공: ") + fitting, fits.substr(0, fits.size() - 3) + text("lrc"), true},
+        {song_at_length(path_capacity - 1, text("LLLL")), text(u8"실패: LLLL"), {}, true},
 #ifdef _WIN32
-      // Over the limit, though the system opens it and its lyrics path would fit.
-      {song_at_length(path_capacity, L"o.mpeg-audio"), L"실패: o.mpeg-audio", {}, true},
+        // Over the limit, though the system opens it and its lyrics path would fit.
+        {song_at_length(path_capacity, L"o.mpeg-audio"), L"실패: o.mpeg-audio", {}, true},
 #endif
-      {in_folder(overlong), cut_line, {}, true},
-  };
-  RecordingLists lists;
-  for (std::size_t i = 0; i < std::size(jobs); ++i) {
-    const auto &[input, line, path_entry, lyrics_known] = jobs[i];
-    fetch_lyrics(input.c_str(), {"127.0.0.1", (lyrics_known ? knows : knows_not).port()}, lists);
-    EXPECT_EQ(lists.lines.at(i), line);
-    EXPECT_EQ(lists.paths.at(i), path_entry);
-    EXPECT_EQ(lists.selected.at(i), static_cast<int>(i));
-  }
-  EXPECT_EQ(read_file(in_folder(u8"봄.노래.lrc")), "[00:01.00]첫 줄\r\n[00:02.00]second\r\r\n");
-  EXPECT_EQ(read_file(in_folder(".hidden.lrc")), "kept");
-  EXPECT_EQ(requests, 2);
+        {in_folder(overlong), cut_line, {}, true},
+    };
+    RecordingLists lists;
+    for (std::size_t i = 0; i < std::size(jobs); ++i) {
+        const auto &[input, line, path_entry, lyrics_known] = jobs[i];
+        fetch_lyrics(input.c_str(), {"127.0.0.1", (lyrics_known ? knows : knows_not).port()},
+                     lists);
+        EXPECT_EQ(lists.lines.at(i), line);
+        EXPECT_EQ(lists.paths.at(i), path_entry);
+        EXPECT_EQ(lists.selected.at(i), static_cast<int>(i));
+    }
+    EXPECT_EQ(read_file(in_folder(u8"봄.노래.lrc")), "[00:01.00]첫 줄\r\n[00:02.00]second\r\r\n");
+    EXPECT_EQ(read_file(in_folder(".hidden.lrc")), "kept");
+    EXPECT_EQ(requests, 2);
 }
 
-}  // namespace
+} // namespace

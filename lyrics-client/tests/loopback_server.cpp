@@ -18,61 +18,61 @@ namespace {
 
 // A blocking send sends all its bytes or fails, as when the client has gone.
 void answer(socket_handle connection, const ScriptedAnswer &script) {
-  int no_delay = 1;  // every segment leaves as its own packet
-  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
-             sizeof no_delay);
-  char ignored[256];
-  for (const std::string &segment : script) {
-    if (&segment != &script[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    if (segment.empty()) {
-      while (socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
-      }
-    } else if (socket_send(connection, segment.data(), int(segment.size())) != int(segment.size())) {
-      return;
+    int no_delay = 1; // every segment leaves as its own packet
+    setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
+               sizeof no_delay);
+    char ignored[256];
+    for (const std::string &segment : script) {
+        if (&segment != &script[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        if (segment.empty()) {
+            while (socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
+            }
+        } else if (socket_send(connection, segment.data(), int(segment.size())) !=
+                   int(segment.size())) {
+            return;
+        }
     }
-  }
 }
 
-}  // namespace
+} // namespace
 
 socket_handle listen_on_loopback(int backlog, int *port) {
-  socket_handle listener = network_start() ? tcp_socket_open() : invalid_socket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = loopback_address;
-  socket_length length = sizeof address;
-  auto *generic = reinterpret_cast<sockaddr *>(&address);
-  if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
-      listen(listener, backlog) != 0 || getsockname(listener, generic, &length) != 0)
-    std::abort();
-  *port = ntohs(address.sin_port);
-  return listener;
+    socket_handle listener = network_start() ? tcp_socket_open() : invalid_socket;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = loopback_address;
+    socket_length length = sizeof address;
+    auto *generic = reinterpret_cast<sockaddr *>(&address);
+    if (listener == invalid_socket || bind(listener, generic, sizeof address) != 0 ||
+        listen(listener, backlog) != 0 || getsockname(listener, generic, &length) != 0)
+        std::abort();
+    *port = ntohs(address.sin_port);
+    return listener;
 }
 
 LoopbackServer::LoopbackServer(Respond respond)
     : respond_(std::move(respond)), listener_(listen_on_loopback(16, &port_)) {
-  thread_ = std::thread([this] {
-    while (!stopping_) {
-      socket_handle connection = accept(listener_, nullptr, nullptr);
-      std::string request;
-      char buffer[1024];
-      for (int count; request.find("\r\n\r\n") == std::string::npos &&
-                      (count = socket_receive(connection, buffer, sizeof buffer, 10000)) > 0;)
-        request.append(buffer, static_cast<std::size_t>(count));
-      if (!stopping_ || !request.empty()) answer(connection, respond_(request));
-      socket_close(connection);
-    }
-  });
+    thread_ = std::thread([this] {
+        while (!stopping_) {
+            socket_handle connection = accept(listener_, nullptr, nullptr);
+            std::string request;
+            char buffer[1024];
+            for (int count; request.find("\r\n\r\n") == std::string::npos &&
+                            (count = socket_receive(connection, buffer, sizeof buffer, 10000)) > 0;)
+                request.append(buffer, static_cast<std::size_t>(count));
+            if (!stopping_ || !request.empty()) answer(connection, respond_(request));
+            socket_close(connection);
+        }
+    });
 }
 
 // An empty connection of its own wakes the accept loop to see that it is to stop.
 LoopbackServer::~LoopbackServer() {
-  stopping_ = true;
-  socket_handle waker = tcp_socket_open();
-  socket_connect(waker, loopback_address, static_cast<std::uint16_t>(port_), 5000);
-  socket_close(waker);
-  thread_.join();
-  socket_close(listener_);
-  network_stop();
+    stopping_ = true;
+    socket_handle waker = tcp_socket_open();
+    socket_connect(waker, loopback_address, static_cast<std::uint16_t>(port_), 5000);
+    socket_close(waker);
+    thread_.join();
+    socket_close(listener_);
+    network_stop();
 }
-

@@ -17,41 +17,41 @@ namespace fs = std::filesystem;
 using path_string = std::basic_string<path_char>;
 
 struct TemporaryDirectory {
-  TemporaryDirectory() {
-    fs::remove_all(path);  // left by an earlier process with the same id
-    fs::create_directories(path);
-  }
-  ~TemporaryDirectory() { fs::remove_all(path); }
-  fs::path operator/(const fs::path &name) const { return path / name; }
-  std::string listing() const {  // the names of its entries, each followed by a space
-    std::string names;
-    for (const auto &entry : fs::directory_iterator(path))
-      names += entry.path().filename().string() + " ";
-    return names;
-  }
-  inline static int made = 0;
-  const fs::path path = fs::temp_directory_path() / ("carvelo-test-" + std::to_string(++made) +
-                                                      "-" + std::to_string(current_process_id()));
+    TemporaryDirectory() {
+        fs::remove_all(path); // left by an earlier process with the same id
+        fs::create_directories(path);
+    }
+    ~TemporaryDirectory() { fs::remove_all(path); }
+    fs::path operator/(const fs::path &name) const { return path / name; }
+    std::string listing() const { // the names of its entries, each followed by a space
+        std::string names;
+        for (const auto &entry : fs::directory_iterator(path))
+            names += entry.path().filename().string() + " ";
+        return names;
+    }
+    inline static int made = 0;
+    const fs::path path = fs::temp_directory_path() / ("carvelo-test-" + std::to_string(++made) +
+                                                       "-" + std::to_string(current_process_id()));
 };
 
 inline void write_file(const fs::path &path, const std::string &bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 inline std::string read_file(const fs::path &path) {
-  std::ifstream stream(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(stream), {});
+    std::ifstream stream(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), {});
 }
 
 struct RecordingLists final : ResultLists {
-  int add_result_line(const path_char *line) override {
-    lines.push_back(line);
-    return static_cast<int>(lines.size()) - 1;
-  }
-  void select_result_line(int index) override { selected.push_back(index); }
-  void add_path_entry(const path_char *path) override { paths.push_back(path); }
-  std::vector<path_string> lines, paths;
-  std::vector<int> selected;
+    int add_result_line(const path_char *line) override {
+        lines.push_back(line);
+        return static_cast<int>(lines.size()) - 1;
+    }
+    void select_result_line(int index) override { selected.push_back(index); }
+    void add_path_entry(const path_char *path) override { paths.push_back(path); }
+    std::vector<path_string> lines, paths;
+    std::vector<int> selected;
 };
 
 // An answer's segments, sent 15 ms apart so that a test decides where it is cut; an empty
@@ -59,20 +59,21 @@ struct RecordingLists final : ResultLists {
 using ScriptedAnswer = std::vector<std::string>;
 
 class LoopbackServer {
- public:
-  // `respond` gets the request head (up to its blank line) of each connection.
-  using Respond = std::function<ScriptedAnswer(const std::string &request)>;
-  explicit LoopbackServer(Respond respond);
-  explicit LoopbackServer(ScriptedAnswer answer) : LoopbackServer([=](auto &) { return answer; }) {}
-  ~LoopbackServer();  // finishes the connection in progress
-  int port() const { return port_; }
+public:
+    // `respond` gets the request head (up to its blank line) of each connection.
+    using Respond = std::function<ScriptedAnswer(const std::string &request)>;
+    explicit LoopbackServer(Respond respond);
+    explicit LoopbackServer(ScriptedAnswer answer)
+        : LoopbackServer([=](auto &) { return answer; }) {}
+    ~LoopbackServer(); // finishes the connection in progress
+    int port() const { return port_; }
 
- private:
-  Respond respond_;
-  int port_ = 0;
-  socket_handle listener_;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
+private:
+    Respond respond_;
+    int port_ = 0;
+    socket_handle listener_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
 };
 
 extern const std::uint32_t loopback_address;

@@ -17,130 +17,143 @@ using Text = std::wstring;
 
 // Line breaks inside a text show as \r and \n, so that every line is one fact.
 void print(const Text &line, FILE *stream = stdout) {
-  Text shown;
-  for (wchar_t c : line) shown += c == L'\n' ? L"\\n" : c == L'\r' ? L"\\r" : Text(1, c);
-  std::string bytes(shown.size() * 3 + 1, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, shown.c_str(), -1, bytes.data(), bytes.size(), nullptr, nullptr);
-  std::fprintf(stream, "%s\n", bytes.c_str());
-  std::fflush(stream);
+    Text shown;
+    for (wchar_t c : line) shown += c == L'\n' ? L"\\n" : c == L'\r' ? L"\\r" : Text(1, c);
+    std::string bytes(shown.size() * 3 + 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, shown.c_str(), -1, bytes.data(), bytes.size(), nullptr,
+                        nullptr);
+    std::fprintf(stream, "%s\n", bytes.c_str());
+    std::fflush(stream);
 }
 
 // Waits up to 3 minutes: a batch, or a program starting under emulation.
 void wait_for(const std::function<bool()> &ready, const Text &what) {
-  for (DWORD start = GetTickCount(); !ready(); Sleep(50))
-    if (GetTickCount() - start > 180000)
-      print(L"carvelo-driver: timed out waiting for " + what, stderr), std::exit(1);
+    for (DWORD start = GetTickCount(); !ready(); Sleep(50))
+        if (GetTickCount() - start > 180000)
+            print(L"carvelo-driver: timed out waiting for " + what, stderr), std::exit(1);
 }
 
 Text class_of(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return name;
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
 }
 
 // A window that does not answer holds the run until the test's time runs out.
 LRESULT send(HWND w, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-  return SendMessageW(w, message, wparam, lparam);
+    return SendMessageW(w, message, wparam, lparam);
 }
 
 Text text_of(HWND window) {
-  Text text(send(window, WM_GETTEXTLENGTH) + 1, L'\0');
-  text.resize(send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  return text;
+    Text text(send(window, WM_GETTEXTLENGTH) + 1, L'\0');
+    text.resize(send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    return text;
 }
 
 // A line per window (class, text, id, style, place or class style, size, state) and list entry.
 void dump(HWND w, HWND parent, const Text &indent) {
-  RECT r;
-  GetWindowRect(w, &r);
-  POINT origin{};
-  ClientToScreen(parent, &origin);
-  int id = GetDlgCtrlID(w);
-  unsigned long style = GetWindowLongPtrW(w, GWL_STYLE), width = r.right - r.left, height = r.bottom - r.top;
-  wchar_t line[128];
-  if (parent)
-    std::swprintf(line, 128, L" id %d style %08lx at %ld,%ld size %lux%lu", id, style, r.left - origin.x,
-                  r.top - origin.y, width, height);
-  else
-    std::swprintf(line, 128, L" id %d style %08lx class %08lx size %lux%lu", id, style,
-                  GetClassLongW(w, GCL_STYLE), width, height);
-  print(indent + class_of(w) + L" \"" + text_of(w) + L"\"" + line + (IsWindowVisible(w) ? L"" : L" hidden") +
-        (IsWindowEnabled(w) ? L"" : L" disabled"));
-  bool list = class_of(w) == L"ListBox", combo = class_of(w) == L"ComboBox";
-  LRESULT count = list || combo ? send(w, list ? LB_GETCOUNT : CB_GETCOUNT) : 0;
-  for (LRESULT i = 0; i < count; ++i) {
-    Text entry(send(w, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, i) + 1, L'\0');
-    entry.resize(send(w, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data())));
-    bool selected = send(w, list ? LB_GETCURSEL : CB_GETCURSEL) == i;
-    print(indent + L"  entry " + std::to_wstring(GetDlgCtrlID(w)) + L": " + entry + (selected ? L" (selected)" : L""));
-  }
-  for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    dump(child, w, indent + L"  ");
+    RECT r;
+    GetWindowRect(w, &r);
+    POINT origin{};
+    ClientToScreen(parent, &origin);
+    int id = GetDlgCtrlID(w);
+    unsigned long style = GetWindowLongPtrW(w, GWL_STYLE), width = r.right - r.left,
+                  height = r.bottom - r.top;
+    wchar_t line[128];
+    if (parent)
+        std::swprintf(line, 128, L" id %d style %08lx at %ld,%ld size %lux%lu", id, style,
+                      r.left - origin.x, r.top - origin.y, width, height);
+    else
+        std::swprintf(line, 128, L" id %d style %08lx class %08lx size %lux%lu", id, style,
+                      GetClassLongW(w, GCL_STYLE), width, height);
+    print(indent + class_of(w) + L" \"" + text_of(w) + L"\"" + line +
+          (IsWindowVisible(w) ? L"" : L" hidden") + (IsWindowEnabled(w) ? L"" : L" disabled"));
+    bool list = class_of(w) == L"ListBox", combo = class_of(w) == L"ComboBox";
+    LRESULT count = list || combo ? send(w, list ? LB_GETCOUNT : CB_GETCOUNT) : 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        Text entry(send(w, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, i) + 1, L'\0');
+        entry.resize(
+            send(w, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data())));
+        bool selected = send(w, list ? LB_GETCURSEL : CB_GETCURSEL) == i;
+        print(indent + L"  entry " + std::to_wstring(GetDlgCtrlID(w)) + L": " + entry +
+              (selected ? L" (selected)" : L""));
+    }
+    for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        dump(child, w, indent + L"  ");
 }
 
-HWND current;  // the window found last
-Text wanted;   // the class find looks for
+HWND current; // the window found last
+Text wanted;  // the class find looks for
 
 BOOL CALLBACK test_window(HWND w, LPARAM) {
-  return class_of(w) == wanted && IsWindowVisible(w) ? (current = w, FALSE) : TRUE;
+    return class_of(w) == wanted && IsWindowVisible(w) ? (current = w, FALSE) : TRUE;
 }
 
 HWND control(const wchar_t *id) { return GetDlgItem(current, std::wcstol(id, nullptr, 0)); }
 
 // As a double click arrives at a list; the program starts any Notepad before the messages return.
 void double_click(const wchar_t *id, const wchar_t *line) {
-  HWND list = control(id);
-  LRESULT height = send(list, LB_GETITEMHEIGHT);
-  LRESULT row = std::wcstol(line, nullptr, 10) - send(list, LB_GETTOPINDEX);
-  LPARAM point = MAKELPARAM(20, row * height + height / 2);
-  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-    send(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, point);
+    HWND list = control(id);
+    LRESULT height = send(list, LB_GETITEMHEIGHT);
+    LRESULT row = std::wcstol(line, nullptr, 10) - send(list, LB_GETTOPINDEX);
+    LPARAM point = MAKELPARAM(20, row * height + height / 2);
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        send(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, point);
 }
 
 const struct {
-  const wchar_t *name;
-  int arguments;
-  void (*run)(wchar_t **arguments);
+    const wchar_t *name;
+    int arguments;
+    void (*run)(wchar_t **arguments);
 } steps[] = {
-    {L"find", 1, [](wchar_t **a) {  // CLASS: wait for a visible top-level window of that class
-       wanted = a[0];
-       wait_for([] { return current = nullptr, EnumWindows(test_window, 0), current != nullptr; }, wanted);
+    {L"find", 1,
+     [](wchar_t **a) { // CLASS: wait for a visible top-level window of that class
+         wanted = a[0];
+         wait_for([] { return current = nullptr, EnumWindows(test_window, 0), current != nullptr; },
+                  wanted);
      }},
-    {L"show", 0, [](wchar_t **) {  // the current window and the windows it owns
-       dump(current, nullptr, L"");
-       for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
-         if (GetWindow(w, GW_OWNER) == current) dump(w, nullptr, L"");
+    {L"show", 0,
+     [](wchar_t **) { // the current window and the windows it owns
+         dump(current, nullptr, L"");
+         for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+             if (GetWindow(w, GW_OWNER) == current) dump(w, nullptr, L"");
      }},
-    {L"set", 2, [](wchar_t **a) {  // ID TEXT: the text of a control
-       send(control(a[0]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[1]));
+    {L"set", 2,
+     [](wchar_t **a) { // ID TEXT: the text of a control
+         send(control(a[0]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[1]));
      }},
-    {L"press", 1, [](wchar_t **a) { send(control(a[0]), BM_CLICK); }},  // ID: a button
-    {L"enabled", 1, [](wchar_t **a) {  // ID: wait until that control is enabled
-       wait_for([&] { return IsWindowEnabled(control(a[0])) != FALSE; }, L"an enabled control");
+    {L"press", 1, [](wchar_t **a) { send(control(a[0]), BM_CLICK); }}, // ID: a button
+    {L"enabled", 1,
+     [](wchar_t **a) { // ID: wait until that control is enabled
+         wait_for([&] { return IsWindowEnabled(control(a[0])) != FALSE; }, L"an enabled control");
      }},
-    {L"double-click", 2, [](wchar_t **a) { double_click(a[0], a[1]); }},  // ID N: line N of a list
+    {L"double-click", 2, [](wchar_t **a) { double_click(a[0], a[1]); }}, // ID N: line N of a list
     {L"close", 0, [](wchar_t **) { PostMessageW(current, WM_CLOSE, 0, 0); }},
-    {L"gone", 0, [](wchar_t **) {  // wait until the current window has closed
-       wait_for([] { return !IsWindow(current); }, L"the end of a " + wanted);
+    {L"gone", 0,
+     [](wchar_t **) { // wait until the current window has closed
+         wait_for([] { return !IsWindow(current); }, L"the end of a " + wanted);
      }},
-    {L"exits", 0, [](wchar_t **) {  // wait until the process of the current window has ended
-       DWORD id = 0;
-       GetWindowThreadProcessId(current, &id);
-       if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id)) WaitForSingleObject(process, INFINITE);
-       print(L"exited");
+    {L"exits", 0,
+     [](wchar_t **) { // wait until the process of the current window has ended
+         DWORD id = 0;
+         GetWindowThreadProcessId(current, &id);
+         if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id))
+             WaitForSingleObject(process, INFINITE);
+         print(L"exited");
      }},
 };
 
-}  // namespace
+} // namespace
 
 int wmain(int argc, wchar_t **argv) {
-  _setmode(_fileno(stdout), _O_BINARY);
-  for (int i = 1; i < argc; ++i) {
-    auto step = std::ranges::find_if(steps, [&](const auto &s) { return argv[i] == Text(s.name); });
-    if (step == std::end(steps) || i + step->arguments >= argc)
-      return print(Text(L"carvelo-driver: cannot run the step ") + argv[i], stderr), 1;
-    step->run(argv + i + 1);
-    i += step->arguments;
-  }
-  return 0;
+    _setmode(_fileno(stdout), _O_BINARY);
+    for (int i = 1; i < argc; ++i) {
+        auto step =
+            std::ranges::find_if(steps, [&](const auto &s) { return argv[i] == Text(s.name); });
+        if (step == std::end(steps) || i + step->arguments >= argc)
+            return print(Text(L"carvelo-driver: cannot run the step ") + argv[i], stderr), 1;
+        step->run(argv + i + 1);
+        i += step->arguments;
+    }
+    return 0;
 }

@@ -11,12 +11,12 @@
 #include <string>
 
 struct ServerSettings {
-  std::string address = "127.0.0.1";  // must be a loopback address
-  int port = 80;                       // 0: any free port
-  std::string lyrics_directory;        // files named by fingerprint text
-  std::string builds_directory;        // files named by version text
-  int delay_ms = 0;                    // pause before each answer
-  std::string log_path;                // one request path per line, if set
+    std::string address = "127.0.0.1"; // must be a loopback address
+    int port = 80;                     // 0: any free port
+    std::string lyrics_directory;      // files named by fingerprint text
+    std::string builds_directory;      // files named by version text
+    int delay_ms = 0;                  // pause before each answer
+    std::string log_path;              // one request path per line, if set
 };
 
 // Binds, prints "listening on ADDRESS:PORT" on stdout and serves until the

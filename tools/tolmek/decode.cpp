@@ -75,8 +75,10 @@ int decode_into(const AudioFile &file, const DecodeArguments &arguments, WavOutp
             return 1;
         }
         if (!format_unchanged(channels, rate)) {
-            fprintf(stderr, "tolmek: %s: the format changes within the stream; "
-                            "a WAV file holds one (choose one with --rate)\n", path);
+            fprintf(stderr,
+                    "tolmek: %s: the format changes within the stream; "
+                    "a WAV file holds one (choose one with --rate)\n",
+                    path);
             return 1;
         }
         if (!wav->write(pcm.data(), (size_t)bytes)) {

@@ -14,23 +14,20 @@ namespace {
 
 constexpr const Command *commands[] = {&decode_command, &tags_command, &sql_command, &text_command};
 
-bool asks_for_help(std::string_view argument) {
-    return argument == "--help" || argument == "-h";
-}
+bool asks_for_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
 
 // 0 once everything printed has reached standard output, else 1.
-int flushed() {
-    return fflush(stdout) == 0 ? 0 : 1;
-}
+int flushed() { return fflush(stdout) == 0 ? 0 : 1; }
 
 // The synopsis of every command: the first line of its usage.
 void print_usage(FILE *out) {
     fputs("usage: tolmek COMMAND ARGUMENTS...\n", out);
     for (const Command *command : commands)
         fprintf(out, "  tolmek %.*s\n", (int)strcspn(command->usage, "\n"), command->usage);
-    fputs("  tolmek COMMAND --help   what the command's arguments mean\n"
-          "  tolmek --version\n",
-          out);
+    fputs(
+        "  tolmek COMMAND --help   what the command's arguments mean\n"
+        "  tolmek --version\n",
+        out);
 }
 
 int run(const Command &command, int argc, char **argv) {

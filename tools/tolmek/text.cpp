@@ -86,8 +86,8 @@ bool parse_colour(const char *text, uint32_t *colour) {
 }
 
 // One of words, whose index times step goes into the flags.
-bool parse_choice(std::string_view text, std::initializer_list<std::string_view> words, int32_t step,
-                  int32_t *flags) {
+bool parse_choice(std::string_view text, std::initializer_list<std::string_view> words,
+                  int32_t step, int32_t *flags) {
     int32_t index = 0;
     for (std::string_view word : words) {
         if (text == word) {
@@ -107,7 +107,8 @@ bool parse_option(std::string_view option, const char *value, TextArguments *a) 
     if (option == "--canvas") return parse_canvas(value, a);
     if (option == "--box") return (a->has_box = parse_box(value, a->box));
     if (option == "--align") return parse_choice(value, {"left", "center", "right"}, 1, &a->flags);
-    if (option == "--valign") return parse_choice(value, {"top", "middle", "bottom"}, 0x10, &a->flags);
+    if (option == "--valign")
+        return parse_choice(value, {"top", "middle", "bottom"}, 0x10, &a->flags);
     if (option == "--colour") return parse_colour(value, &a->colour);
     if (option == "--background") return parse_colour(value, &a->background);
     if (option == "--target") {
@@ -144,7 +145,8 @@ bool read_file(const char *path, std::string *text) {
     return read;
 }
 
-bool write_png(const char *path, uint32_t width, uint32_t height, uint32_t format, const void *pixels) {
+bool write_png(const char *path, uint32_t width, uint32_t height, uint32_t format,
+               const void *pixels) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = width;
@@ -161,7 +163,8 @@ uint32_t image_colour(uint32_t rgb) {
 }
 
 uint16_t rgb565(uint32_t rgb) {
-    return static_cast<uint16_t>((rgb >> 19 & 0x1F) << 11 | (rgb >> 10 & 0x3F) << 5 | (rgb >> 3 & 0x1F));
+    return static_cast<uint16_t>((rgb >> 19 & 0x1F) << 11 | (rgb >> 10 & 0x3F) << 5 |
+                                 (rgb >> 3 & 0x1F));
 }
 
 // Each field widened to 8 bits, its top bits repeated below it.
@@ -180,10 +183,12 @@ bool render_image(const TextArguments &a, const char *text, const int32_t box[4]
     return write_png(a.output, a.width, a.height, PNG_FORMAT_RGBA, words.data());
 }
 
-bool render_framebuffer(const TextArguments &a, const char *text, const int32_t box[4], int32_t *result) {
+bool render_framebuffer(const TextArguments &a, const char *text, const int32_t box[4],
+                        int32_t *result) {
     std::vector<uint16_t> pixels(size_t{a.width} * a.height, rgb565(a.background));
     tolmek_framebuffer fb{a.width, a.height, pixels.data()};
-    *result = fb_draw_text(&fb, text, box[0], box[1], box[2], box[3], a.size, rgb565(a.colour), a.flags);
+    *result =
+        fb_draw_text(&fb, text, box[0], box[1], box[2], box[3], a.size, rgb565(a.colour), a.flags);
     std::vector<uint8_t> rgb;
     rgb.reserve(pixels.size() * 3);
     for (uint16_t pixel : pixels) append_rgb(pixel, &rgb);
@@ -207,7 +212,8 @@ int run_text(int argc, char **argv) {
     int32_t whole_canvas[4] = {0, 0, static_cast<int32_t>(a.width), static_cast<int32_t>(a.height)};
     const int32_t *box = a.has_box ? a.box : whole_canvas;
     int32_t result = 0;
-    bool written = a.framebuffer ? render_framebuffer(a, text, box, &result) : render_image(a, text, box, &result);
+    bool written = a.framebuffer ? render_framebuffer(a, text, box, &result)
+                                 : render_image(a, text, box, &result);
     font_close();
     if (!written) return 1;
     printf("result: %d\n", result);

@@ -26,7 +26,9 @@ struct DecoderStream {
     DecoderStream(const char *name, const audio_decoder &decoder)
         : decoder(decoder), stream(decoder.open(fixture(name).c_str())) {}
     explicit DecoderStream(const char *name) : DecoderStream(name, *audio_get_decoder(name)) {}
-    ~DecoderStream() { if (stream) decoder.close(stream); }
+    ~DecoderStream() {
+        if (stream) decoder.close(stream);
+    }
     explicit operator bool() const { return stream != nullptr; }
     audio_stream *operator->() const { return stream; }
     int read(void *buffer, size_t length) { return decoder.read(stream, buffer, length); }
