@@ -1,7 +1,6 @@
 // The three walks of the registry over a table of decoders, kept apart
 // from the table itself so that they can be exercised on any table.
-#ifndef TOLMEK_AUDIO_DECODER_WALK_H
-#define TOLMEK_AUDIO_DECODER_WALK_H
+#pragma once
 
 #include <strings.h>
 
@@ -42,5 +41,3 @@ inline const audio_decoder *find_by_extension(DecoderTable table, const char *ex
 }
 
 } // namespace audio
-
-#endif

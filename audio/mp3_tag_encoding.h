@@ -1,8 +1,7 @@
 // The native tag encoding of the MP3 decoder: the legacy character set that
 // ID3v1 fields and ID3v2 texts marked as ISO-8859-1 are really written in,
 // held as two converters shared by every stream.
-#ifndef TOLMEK_AUDIO_MP3_TAG_ENCODING_H
-#define TOLMEK_AUDIO_MP3_TAG_ENCODING_H
+#pragma once
 
 #include "libiconv.h"
 
@@ -25,5 +24,3 @@ TagConverters mp3_tag_converters();
 int mp3_release_tag_converters();
 
 } // namespace audio
-
-#endif

@@ -1,6 +1,5 @@
 // The tags of an MP3 stream, read once when it opens.
-#ifndef TOLMEK_AUDIO_MP3_TAGS_H
-#define TOLMEK_AUDIO_MP3_TAGS_H
+#pragma once
 
 #include <mpg123.h>
 
@@ -18,5 +17,3 @@ namespace audio {
 bool mp3_read_tags(mpg123_handle *handle, audio_tags **tags);
 
 } // namespace audio
-
-#endif

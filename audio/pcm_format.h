@@ -1,6 +1,5 @@
 // The PCM every decoder delivers, and how it is announced to the host.
-#ifndef TOLMEK_AUDIO_PCM_FORMAT_H
-#define TOLMEK_AUDIO_PCM_FORMAT_H
+#pragma once
 
 #include "host_services.h"
 
@@ -17,5 +16,3 @@ inline bool announce_pcm_format(int channels, int rate) {
 }
 
 } // namespace audio
-
-#endif

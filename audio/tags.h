@@ -1,6 +1,5 @@
 // The tag record as the decoders that own its texts build and release it.
-#ifndef TOLMEK_AUDIO_TAGS_H
-#define TOLMEK_AUDIO_TAGS_H
+#pragma once
 
 #include <memory>
 
@@ -28,5 +27,3 @@ struct TagsDeleter {
 using OwnedTags = std::unique_ptr<audio_tags, TagsDeleter>;
 
 } // namespace audio
-
-#endif

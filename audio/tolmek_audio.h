@@ -14,8 +14,7 @@
  * Before open returns a stream, the decoder has announced the format to the
  * host with sound_set_format(16), sound_set_channels(n), sound_set_rate(hz).
  */
-#ifndef TOLMEK_AUDIO_H
-#define TOLMEK_AUDIO_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -176,5 +175,3 @@ TOLMEK_AUDIO_ASSERT(offsetof(audio_decoder, tell) == 8 * TOLMEK_P, "audio_decode
 TOLMEK_AUDIO_ASSERT(sizeof(audio_decoder) == 9 * TOLMEK_P, "audio_decoder size");
 #undef TOLMEK_P
 #undef TOLMEK_AUDIO_ASSERT
-
-#endif

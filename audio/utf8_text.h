@@ -1,6 +1,5 @@
 // Tag texts as the host reads them: UTF-8 that its decoder takes as it is.
-#ifndef TOLMEK_AUDIO_UTF8_TEXT_H
-#define TOLMEK_AUDIO_UTF8_TEXT_H
+#pragma once
 
 namespace audio {
 
@@ -16,5 +15,3 @@ bool make_well_formed_utf8(char **text);
 bool is_well_formed_utf8(const char *text);
 
 } // namespace audio
-
-#endif

@@ -1,6 +1,5 @@
 // Vorbis comments ("KEY=value") as tags, for the Vorbis and FLAC decoders.
-#ifndef TOLMEK_AUDIO_VORBIS_COMMENT_H
-#define TOLMEK_AUDIO_VORBIS_COMMENT_H
+#pragma once
 
 #include <stddef.h>
 
@@ -13,5 +12,3 @@ namespace audio {
 char **vorbis_comment_field(const char *comment, audio_tags *tags, size_t *value_offset);
 
 } // namespace audio
-
-#endif

@@ -1,7 +1,6 @@
 // db_err_msg, the one message buffer of the library, and the only ways the
 // library writes it.
-#ifndef TOLMEK_DB_ERROR_BUFFER_H
-#define TOLMEK_DB_ERROR_BUFFER_H
+#pragma once
 
 #include <stdio.h>
 
@@ -14,5 +13,3 @@ inline void error_buffer_set(const char *message) {
 
 // A success empties the buffer.
 inline void error_buffer_clear() { db_err_msg[0] = '\0'; }
-
-#endif

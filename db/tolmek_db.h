@@ -21,8 +21,7 @@
  * The library binds at load time to SQLite and to the host's linked_init
  * and linked_add (host_services.h) in the loading process.
  */
-#ifndef TOLMEK_DB_H
-#define TOLMEK_DB_H
+#pragma once
 
 #include <assert.h>
 #include <stdarg.h>
@@ -108,5 +107,3 @@ TOLMEK_DB_ASSERT(offsetof(db_res, rows) == 8, "db_res layout");
 TOLMEK_DB_ASSERT(offsetof(db_res, col_names) == 8 + sizeof(void *), "db_res layout");
 TOLMEK_DB_ASSERT(sizeof(db_res) == 8 + 2 * sizeof(void *), "db_res layout");
 #undef TOLMEK_DB_ASSERT
-
-#endif

@@ -1,7 +1,6 @@
 // The font context's glyph service for the layout: code point in, rendered
 // bitmap with its metrics out, served from FreeType's caches.
-#ifndef TOLMEK_FONT_CONTEXT_H
-#define TOLMEK_FONT_CONTEXT_H
+#pragma once
 
 #include <stdint.h>
 
@@ -58,5 +57,3 @@ private:
 };
 
 } // namespace font
-
-#endif

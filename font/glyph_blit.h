@@ -1,7 +1,6 @@
 // The pixel walk shared by the painters: every covered pixel of a glyph
 // span, with its coverage, handed to the pixel format's blend.
-#ifndef TOLMEK_FONT_GLYPH_BLIT_H
-#define TOLMEK_FONT_GLYPH_BLIT_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -31,5 +30,3 @@ inline void blit_glyph(const Glyph &glyph, const GlyphSpan &span, Blend &&blend)
 }
 
 } // namespace font
-
-#endif

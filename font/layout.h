@@ -1,7 +1,6 @@
 // The text layout shared by both drawing targets: line breaking, alignment,
 // the bottom limit and clipping, written once over a glyph painter.
-#ifndef TOLMEK_FONT_LAYOUT_H
-#define TOLMEK_FONT_LAYOUT_H
+#pragma once
 
 #include <stdint.h>
 
@@ -48,5 +47,3 @@ int32_t layout_utf8(const Painter &painter, const char *text, TextBox box, int32
                     int32_t flags);
 
 } // namespace font
-
-#endif

@@ -1,8 +1,7 @@
 // How one pixel takes the colour at a coverage from 1 to 255, per pixel
 // format. Integer arithmetic only; each quotient is truncated on its own,
 // so coverage 255 stores the colour exactly and no sum overflows its field.
-#ifndef TOLMEK_FONT_PIXEL_BLEND_H
-#define TOLMEK_FONT_PIXEL_BLEND_H
+#pragma once
 
 #include <stdint.h>
 
@@ -41,5 +40,3 @@ inline uint16_t blend_fb_pixel(uint16_t pixel, uint16_t colour, unsigned coverag
 }
 
 } // namespace font
-
-#endif

@@ -33,8 +33,7 @@
  * The library binds at load time to FreeType and to the host's
  * utf8_decode (host_services.h) in the loading process.
  */
-#ifndef TOLMEK_FONT_H
-#define TOLMEK_FONT_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -137,5 +136,3 @@ TOLMEK_FONT_ASSERT(offsetof(tolmek_framebuffer, height) == 4, "tolmek_framebuffe
 TOLMEK_FONT_ASSERT(offsetof(tolmek_framebuffer, pixels) == 8, "tolmek_framebuffer.pixels");
 TOLMEK_FONT_ASSERT(sizeof(tolmek_framebuffer) == 8 + sizeof(void *), "tolmek_framebuffer size");
 #undef TOLMEK_FONT_ASSERT
-
-#endif

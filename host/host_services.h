@@ -10,8 +10,7 @@
  * Calls are made on the thread that called into the library; no library
  * calls them concurrently on its own.
  */
-#ifndef TOLMEK_HOST_SERVICES_H
-#define TOLMEK_HOST_SERVICES_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -100,6 +99,4 @@ static_assert(offsetof(linked_list, first) == TOLMEK_P &&
                   sizeof(linked_list) == 3 * TOLMEK_P,
               "linked_list layout");
 #undef TOLMEK_P
-#endif
-
 #endif

@@ -3,8 +3,7 @@
  * a separately shipped iconv library. The host provides them; where the C
  * library itself carries iconv, the host forwards these names to it.
  */
-#ifndef TOLMEK_LIBICONV_H
-#define TOLMEK_LIBICONV_H
+#pragma once
 
 #include <stddef.h>
 
@@ -21,6 +20,4 @@ int libiconv_close(libiconv_t cd);
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

@@ -4,8 +4,10 @@
 
 #include <cstring>
 
+namespace {
+
 // Stores each LF as CR LF, passing the runs between them through unchanged.
-static bool write_expanding_newlines(std::FILE *stream, const char *bytes, std::size_t count) {
+bool write_expanding_newlines(std::FILE *stream, const char *bytes, std::size_t count) {
     while (count > 0) {
         const void *newline = std::memchr(bytes, '\n', count);
         std::size_t run = newline ? static_cast<const char *>(newline) - bytes : count;
@@ -17,6 +19,8 @@ static bool write_expanding_newlines(std::FILE *stream, const char *bytes, std::
     }
     return true;
 }
+
+} // namespace
 
 bool file_write(OutputFile &file, const char *bytes, std::size_t count) {
     if (file.expand_newlines) return write_expanding_newlines(file.stream, bytes, count);

@@ -59,7 +59,9 @@ bool resolve_ipv4(const char *host, std::uint32_t *address) {
     return true;
 }
 
-static bool set_blocking(socket_handle socket, bool blocking) {
+namespace {
+
+bool set_blocking(socket_handle socket, bool blocking) {
     int flags = fcntl(socket, F_GETFL);
     if (flags < 0) return false;
     flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
@@ -67,7 +69,7 @@ static bool set_blocking(socket_handle socket, bool blocking) {
 }
 
 // Waits for `events` on the socket; false on a timeout or an error.
-static bool wait_for(socket_handle socket, short events, int timeout_ms) {
+bool wait_for(socket_handle socket, short events, int timeout_ms) {
     pollfd entry{socket, events, 0};
     int ready;
     do {
@@ -75,6 +77,8 @@ static bool wait_for(socket_handle socket, short events, int timeout_ms) {
     } while (ready < 0 && errno == EINTR);
     return ready > 0;
 }
+
+} // namespace
 
 bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
                     int timeout_ms) {

@@ -74,14 +74,18 @@ bool resolve_ipv4(const char *host, std::uint32_t *address) {
     return true;
 }
 
-static bool set_blocking(socket_handle socket, bool blocking) {
+namespace {
+
+bool set_blocking(socket_handle socket, bool blocking) {
     u_long non_blocking = blocking ? 0 : 1;
     return ioctlsocket(socket, FIONBIO, &non_blocking) == 0;
 }
 
-static timeval to_timeval(int timeout_ms) {
+timeval to_timeval(int timeout_ms) {
     return timeval{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
 }
+
+} // namespace
 
 bool socket_connect(socket_handle socket, std::uint32_t address, std::uint16_t port,
                     int timeout_ms) {

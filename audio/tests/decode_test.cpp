@@ -4,8 +4,10 @@
 #include "fixtures.h"
 #include "reference_host.h"
 
+namespace {
+
 // As many samples, none apart by more than tolerance.
-static bool same_pcm(const std::string &a, const std::string &b, int tolerance) {
+bool same_pcm(const std::string &a, const std::string &b, int tolerance) {
     int16_t x = 0, y = 0;
     bool same = a.size() == b.size();
     for (size_t at = 0; same && at + 1 < a.size(); at += 2)
@@ -13,9 +15,11 @@ static bool same_pcm(const std::string &a, const std::string &b, int tolerance) 
     return same;
 }
 
-static std::string announced(int channels, int rate) {
+std::string announced(int channels, int rate) {
     return "format 16, channels " + std::to_string(channels) + ", rate " + std::to_string(rate);
 }
+
+} // namespace
 
 // Read to the end in any size, then sought: exactly within the length, refused past it.
 TEST(Decoding, DeliversTheReferencePcmInAnyReadSizeAndSeeks) {

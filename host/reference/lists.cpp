@@ -4,7 +4,9 @@
 
 #include "reference_host.h"
 
-static unsigned inits; // the libraries call in on one thread at a time
+namespace {
+unsigned inits; // the libraries call in on one thread at a time
+} // namespace
 
 extern "C" void linked_init(linked_list *list) {
     inits++;

@@ -2,8 +2,7 @@
  * Controls of the reference host, for tests and tools. The services
  * themselves are declared in host_services.h.
  */
-#ifndef TOLMEK_REFERENCE_HOST_H
-#define TOLMEK_REFERENCE_HOST_H
+#pragma once
 
 #include "host_services.h"
 
@@ -24,5 +23,3 @@ int reference_sound_accepted(reference_sound_setting setting);
 
 /* How many times linked_init has been called in this process. */
 unsigned reference_list_inits();
-
-#endif

@@ -1,7 +1,6 @@
 // A malloc replacing the C library's, to count allocations and fail one; its blocks come
 // filled with junk, as recycled memory may be. Never under AddressSanitizer, which owns malloc.
-#ifndef TOLMEK_HOST_TESTS_FAILING_MALLOC_H
-#define TOLMEK_HOST_TESTS_FAILING_MALLOC_H
+#pragma once
 
 #include <string.h>
 
@@ -38,5 +37,3 @@ extern "C" void *calloc(size_t count, size_t size) noexcept {
 extern "C" void *realloc(void *block, size_t size) noexcept {
     return failing_malloc::fails_now() ? nullptr : __libc_realloc(block, size);
 }
-
-#endif

@@ -1,6 +1,5 @@
 // What a soak test compares before and after its cycles: heap in use, open descriptors.
-#ifndef TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
-#define TOLMEK_HOST_TESTS_PROCESS_RESOURCES_H
+#pragma once
 
 #include <malloc.h>
 
@@ -21,5 +20,3 @@ inline size_t heap_in_use() {
 inline int open_descriptors() { // less the listing's own
     return (int)std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}) - 1;
 }
-
-#endif

@@ -1,8 +1,7 @@
 // One audio file opened through libtolmek-audio's registry over the
 // reference host, as the audio subcommands of tolmek need it. Each step
 // prints why it failed, naming the file, and gives the exit code.
-#ifndef TOLMEK_TOOL_AUDIO_FILE_H
-#define TOLMEK_TOOL_AUDIO_FILE_H
+#pragma once
 
 #include <stdio.h>
 
@@ -61,5 +60,3 @@ inline int finish_audio(AudioFile *file, int code) {
     }
     return code;
 }
-
-#endif

@@ -3,8 +3,7 @@
 // itself, 2 an input that cannot be used; or usage_error when the arguments
 // do not parse, for main to print the command's usage on standard error
 // and exit with 2.
-#ifndef TOLMEK_TOOL_COMMANDS_H
-#define TOLMEK_TOOL_COMMANDS_H
+#pragma once
 
 constexpr int usage_error = -1;
 
@@ -20,5 +19,3 @@ extern const Command decode_command;
 extern const Command tags_command;
 extern const Command sql_command;
 extern const Command text_command;
-
-#endif

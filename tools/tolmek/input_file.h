@@ -1,8 +1,7 @@
 // The check tolmek makes of an input file before a library reads it, so
 // that a missing or unreadable file is reported as such rather than as a
 // file of the wrong kind.
-#ifndef TOLMEK_TOOL_INPUT_FILE_H
-#define TOLMEK_TOOL_INPUT_FILE_H
+#pragma once
 
 #include <errno.h>
 #include <fcntl.h>
@@ -28,5 +27,3 @@ inline bool report_unreadable(const char *path) {
     fprintf(stderr, "tolmek: %s: cannot open: %s\n", path, strerror(error));
     return true;
 }
-
-#endif

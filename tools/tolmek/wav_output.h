@@ -7,8 +7,7 @@
 // decode leaves whatever was there before. "-" (standard output), pipes and
 // devices are written in place and never removed; where they cannot seek
 // back, the header keeps the sizes that mean "unknown" (all ones).
-#ifndef TOLMEK_TOOL_WAV_OUTPUT_H
-#define TOLMEK_TOOL_WAV_OUTPUT_H
+#pragma once
 
 #include <stdint.h>
 #include <stdio.h>
@@ -39,5 +38,3 @@ private:
     int channels_ = 0, rate_ = 0;
     uint64_t data_bytes_ = 0;
 };
-
-#endif

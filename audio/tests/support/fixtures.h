@@ -1,6 +1,5 @@
 // What the audio tests share: the media make_fixtures.sh generates, streams that close.
-#ifndef TOLMEK_AUDIO_TESTS_FIXTURES_H
-#define TOLMEK_AUDIO_TESTS_FIXTURES_H
+#pragma once
 
 #include <stdlib.h>
 
@@ -47,5 +46,3 @@ struct DecoderStream {
     const audio_decoder &decoder;
     audio_stream *stream;
 };
-
-#endif
