@@ -16,7 +16,7 @@ packages=(
   g++-mipsel-linux-gnu libc6-mipsel-cross
   libmpg123-dev libvorbisidec-dev libflac-dev libfreetype-dev libsqlite3-dev
   sox libsox-fmt-mp3 lame vorbis-tools flac mpg123 ffmpeg fonts-nanum fonts-wine
-  libpng-dev python3-fonttools libsdl2-ttf-dev clang libclang-rt-14-dev
+  libpng-dev python3-fonttools libsdl2-ttf-dev clang libclang-rt-14-dev clang-format
   uclibc-source zip
 )
 

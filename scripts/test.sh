@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up everything, builds every flavour and runs all tests:
+# Sets up everything, checks the house style, builds every flavour and runs all tests:
 # natively, under the sanitizers, under wine, under qemu, and a short run of
 # every fuzz harness.
 # Usage: scripts/test.sh [flavour...]   (default: all five)
@@ -13,6 +13,13 @@ flavours=("$@")
 [ ${#flavours[@]} -gt 0 ] || flavours=(native asan windows mipsel fuzz)
 
 failed=()
+# One house style: every C and C++ source exactly as clang-format lays it out.
+if ! git -C "$here" ls-files -z '*.c' '*.cpp' '*.h' |
+     (cd "$here" && xargs -0 clang-format --dry-run --Werror); then
+  echo "== style FAILED: run clang-format -i on the files above"
+  failed+=(style)
+fi
+
 for flavour in "${flavours[@]}"; do
   echo "== $flavour"
   start=$SECONDS
