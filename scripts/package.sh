@@ -36,9 +36,10 @@ package_carvelo() {
   cmake --build "$dir" --target carvelo
   version=$(sed -n 's/^CARVELO_PROGRAM_VERSION:STRING=//p' "$dir/CMakeCache.txt")
   stage=$(mktemp -d)
-  cp "$dir/lyrics-client/carvelo.exe" "$stage/"
+  cp "$dir/lyrics-client/windows/carvelo.exe" "$stage/"
   # Notepad's own format: UTF-8 with a byte order mark, CR LF line ends.
-  { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$here/lyrics-client/README.txt"; } >"$stage/README.txt"
+  { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$here/lyrics-client/windows/README.txt"; } \
+    >"$stage/README.txt"
   rm -f "$out/carvelo-$version-win32.zip"
   (cd "$stage" && zip -q -X "$out/carvelo-$version-win32.zip" carvelo.exe README.txt)
   rm -rf "$stage"
