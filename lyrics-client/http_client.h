@@ -2,23 +2,8 @@
 // answer stored in a file.
 #pragma once
 
+#include "http_answer.h" // the DL_ results
 #include "platform.h"
-
-enum {
-    DL_OK = 0,                 // the body was stored and the file closed
-    DL_NET_STARTUP_FAILED = 1, // the network layer cannot be started
-    DL_SOCKET_FAILED = 2,      // no socket could be created
-    DL_RESOLVE_FAILED = 3,     // the host name has no IPv4 address
-    DL_CONNECT_FAILED = 4,     // the connection cannot be made in time
-    DL_BAD_STATUS = 5,         // nothing received, or no "HTTP/... 200 OK" status line
-    DL_NO_BODY = 6,            // the server closed before a header end or a body byte
-    DL_LENGTH_MISMATCH = 7,    // the body's length differs from its Content-Length
-    DL_RECEIVE_FAILED = 8,     // a receive failed, or a wait or the deadline ran out
-    DL_CANNOT_WRITE = 9,       // the output file cannot be created, written or put in place
-    DL_HEADER_TOO_LONG = 10,   // the header does not end within the header buffer
-    DL_BAD_LENGTH = 11,        // a Content-Length that is malformed or stated twice differently
-    DL_TOO_LARGE = 12,         // the body, or its Content-Length, exceeds the download's bound
-};
 
 // What one download may take. A server that sends without end, or one
 // byte at a time, ends the download as a failure instead of filling the

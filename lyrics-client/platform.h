@@ -31,6 +31,15 @@ inline constexpr socket_handle invalid_socket = -1;
 inline constexpr int path_capacity = PATH_MAX; // in bytes
 #endif
 
+// The characters after the last path_separator: the whole path when it has none, and empty when
+// it ends with one.
+inline const path_char *final_component(const path_char *path) {
+    const path_char *component = path;
+    for (const path_char *c = path; *c != path_char{}; ++c)
+        if (*c == path_separator) component = c + 1;
+    return component;
+}
+
 // --- Files -----------------------------------------------------------------
 
 // Opens the file at `path` for reading with a stdio mode ("rb"). Returns null
@@ -94,3 +103,4 @@ int socket_send(socket_handle socket, const char *bytes, int count);
 // Returns the count received, 0 when the peer closed the connection, or a
 // negative value when the receive failed or the time ran out.
 int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms);
+

@@ -1,4 +1,4 @@
-// The HTTP download against scripted answers, and the lyrics job that runs it.
+// HTTP answers, the download over loopback, and the lyrics job that runs it.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +13,35 @@ using namespace std::literals;
 const std::string ok = "HTTP/1.0 200 OK\r\n", ok_head = ok + "\r\n", earlier = "earlier lyrics";
 constexpr DownloadLimits quick_limits = {64 * 1024, 2000, 300}; // so that failures come quickly
 
+// The result of an answer fed to HttpAnswer in two pieces, cut at `cut`, and the body it took.
+std::pair<int, std::string> parse(std::string_view answer, std::size_t cut) {
+    HttpAnswer parsed(quick_limits.body_bytes);
+    std::string body;
+    for (std::string_view piece : {answer.substr(0, cut), answer.substr(cut)}) {
+        if (piece.empty()) continue;
+        AnswerStep step = parsed.feed(piece.data(), static_cast<int>(piece.size()));
+        if (step.action == AnswerStep::store_body) body += piece.substr(step.body_offset);
+    }
+    int result = parsed.finish();
+    return {result, result == DL_OK ? body : ""};
+}
+
 class Download : public ::testing::Test {
 protected:
     int download(int port, const char *path = "/") {
         return http_download("127.0.0.1", port, path, output_.c_str(), PATH_TEXT("wb"),
                              quick_limits);
     }
-    // A song at `name` in new folders, `length` characters in all, none empty or over 200.
+    // A song named `name` in new folders, its path `length` characters long. Each folder adds a
+    // separator and 1 to 200 characters.
     path_string song_at_length(std::size_t length, const path_string &name) {
         fs::path folder = directory_.path;
-        for (std::size_t missing;
-             (missing = length - folder.native().size() - 1 - name.size()) > 0;) {
+        std::size_t missing = length - folder.native().size() - 1 - name.size();
+        while (missing > 0) {
             std::size_t part = std::min<std::size_t>(200, missing - 1);
-            folder /= path_string(part - (missing - 1 - part == 1), PATH_TEXT('d'));
+            if (missing - 1 - part == 1) --part; // else a last folder would have no character
+            folder /= path_string(part, PATH_TEXT('d'));
+            missing -= 1 + part;
         }
         fs::create_directories(folder);
         write_file(folder / name, "\xFF\xFB audio");
@@ -35,20 +51,29 @@ protected:
     fs::path output_ = directory_ / "out.lrc";
 };
 
-// What each answer, however it is cut, leaves in place of earlier lyrics: a failure, even of a
-// server that sends too much, trickles or falls silent, leaves them and nothing else behind.
+// What each answer leaves in place of earlier lyrics: the body of an accepted one, cut anywhere
+// (a blank line in the body is body); otherwise the earlier lyrics and nothing else, also after
+// body bytes were stored. HttpAnswer decides, fed the answer in two pieces cut anywhere in its
+// start; the download ends a refused answer at once, and also a server that falls silent ("")
+// or trickles, which only the download's clock can tell.
 TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
     const std::string large = std::string(30000, '\0') + std::string(30000, '\xFF');
-    std::vector<std::string> trickle(150, "t"); // a byte every 15 ms, past the deadline
+    const std::string lyrics = "[00:01.00]one\r\n\r\n[00:02.00]two";
+    ScriptedAnswer trickle(150, "t"); // a byte every 15 ms, past the deadline
     trickle[0] = ok_head;
-    std::vector<std::tuple<ScriptedAnswer, int, std::string>> cases = {
-        {{"HTTP/2 200 OKAY\r\nX-Content-Length: x\r\nconTent-LENGTH:  5 \r\nContent-Length: 5\r\n"
-          "\r\n12345"},
-         DL_OK,
-         "12345"}, // any version; what follows "200 OK" is not examined
+    trickle.push_back("");
+    const std::string lengths =
+        "X-Content-Length: x\r\nconTent-LENGTH:  5 \r\nContent-Length: 5\r\n";
+    const std::tuple<ScriptedAnswer, int, std::string> cases[] = {
+        // Any version; what follows "200 OK" is not examined.
+        {{"HTTP/2 200 OKAY\r\n" + lengths + "\r\n12345"}, DL_OK, "12345"},
+        {{ok_head + "[00:01.00]one\r\n", "\r\n[00:02.00]two"}, DL_OK, lyrics},
         {{ok_head + large}, DL_OK, large},
+        {{}, DL_BAD_STATUS, earlier},
         {{"HTTP/1.0 404 Not Found\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
         {{"HTTP/1.0\n200 OK\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
+        {{"HTTP/1.1 200 Ok\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
+        {{"HTTP/1.0 200 O"}, DL_BAD_STATUS, earlier},
         {{ok_head}, DL_NO_BODY, earlier},
         {{ok + "X-Long: " + std::string(5000, 'f') + "\r\n\r\nbody"}, DL_HEADER_TOO_LONG, earlier},
         {{"HTTP/1.0 2", ""}, DL_RECEIVE_FAILED, earlier},
@@ -56,16 +81,22 @@ TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
         {{ok_head + large + large}, DL_TOO_LARGE, earlier},
         {{ok + "Content-Length: 65537\r\n\r\n12345"}, DL_TOO_LARGE, earlier},
         {{ok + "Content-Length: 4\r\n\r\n12345", ""}, DL_LENGTH_MISMATCH, earlier},
+        {{ok + "Content-Length: 6\r\n\r\n12345"}, DL_LENGTH_MISMATCH, earlier},
         {{ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
         {{ok + "Content-Length : 5\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
     };
-    const std::string lyrics = "[00:01.00]one\r\n\r\n[00:02.00]two", cut = ok_head + lyrics;
-    for (std::size_t at = 1; at < cut.size(); ++at) // a blank line in the body is body
-        cases.push_back({{cut.substr(0, at), cut.substr(at)}, DL_OK, lyrics});
-    for (const auto &[answer, result, stored] : cases) {
+    for (const auto &[segments, result, stored] : cases) {
+        std::string answer;
+        for (const std::string &segment : segments) answer += segment;
+        const std::string start = answer.substr(0, 80);
+        bool silent = std::find(segments.begin(), segments.end(), "") != segments.end();
+        const std::size_t last_cut = std::min<std::size_t>(answer.size(), 200);
+        for (std::size_t cut = 0; !silent && cut <= last_cut; ++cut) {
+            EXPECT_EQ(parse(answer, cut), std::pair(result, result == DL_OK ? stored : ""s))
+                << start << " cut at " << cut;
+        }
         write_file(output_, earlier);
-        const std::string start = answer[0].substr(0, 80);
-        EXPECT_EQ(download(LoopbackServer(answer).port()), result) << start;
+        EXPECT_EQ(download(LoopbackServer(segments).port()), result) << start;
         EXPECT_EQ(read_file(output_), stored) << start;
         EXPECT_EQ(directory_.listing(), "out.lrc ") << start;
     }
