@@ -14,26 +14,10 @@ const LyricsServer default_lyrics_server = {CARVELO_SERVER_HOST, 80};
 
 namespace {
 
-constexpr int request_capacity = 1024;
-
-int text_length(const path_char *text) {
-    int length = 0;
-    while (text[length] != path_char{}) ++length;
-    return length;
-}
-
-// Index of the first character after the last separator (0 when none).
-int final_component_start(const path_char *path, int length) {
-    int start = 0;
-    for (int i = 0; i < length; ++i)
-        if (path[i] == path_separator) start = i + 1;
-    return start;
-}
-
 // Where the extension of the final component begins: its last "." unless
 // that is the component's first character; otherwise the end of the path.
 int extension_start(const path_char *path, int length) {
-    int component = final_component_start(path, length);
+    const auto component = static_cast<int>(final_component(path) - path);
     for (int i = length - 1; i > component; --i)
         if (path[i] == PATH_TEXT('.')) return i;
     return length;
@@ -66,8 +50,24 @@ bool run_job(const path_char *input_path, int input_length, const LyricsServer &
 
 } // namespace
 
+bool is_success_line(const path_char *line) {
+    for (const path_char *prefix = success_line_prefix; *prefix != path_char{}; ++prefix, ++line)
+        if (*line != *prefix) return false;
+    return true;
+}
+
+void report_job(const path_char *input_path, bool fetched, const path_char *path_entry,
+                ResultLists &lists) {
+    path_char line[result_line_capacity];
+    BoundedText<path_char>(line, result_line_capacity)
+        .append(fetched ? success_line_prefix : failure_line_prefix)
+        .append(final_component(input_path));
+    lists.select_result_line(lists.add_result_line(line));
+    lists.add_path_entry(path_entry);
+}
+
 bool derive_lyrics_path(const path_char *input_path, path_char *lyrics_path, int capacity) {
-    int length = text_length(input_path);
+    int length = path_length(input_path);
     BoundedText<path_char> text(lyrics_path, capacity);
     text.append(input_path, extension_start(input_path, length)).append(PATH_TEXT(".lrc"));
     if (text.complete()) return true;
@@ -77,15 +77,7 @@ bool derive_lyrics_path(const path_char *input_path, path_char *lyrics_path, int
 
 void fetch_lyrics(const path_char *input_path, const LyricsServer &server, ResultLists &lists,
                   const DownloadLimits &limits) {
-    int length = text_length(input_path);
-    const path_char *display_name = input_path + final_component_start(input_path, length);
     path_char lyrics_path[path_capacity];
-    bool fetched = run_job(input_path, length, server, limits, lyrics_path);
-
-    path_char line[result_line_capacity];
-    BoundedText<path_char>(line, result_line_capacity)
-        .append(fetched ? success_line_prefix : failure_line_prefix)
-        .append(display_name);
-    lists.select_result_line(lists.add_result_line(line));
-    lists.add_path_entry(lyrics_path);
+    bool fetched = run_job(input_path, path_length(input_path), server, limits, lyrics_path);
+    report_job(input_path, fetched, lyrics_path, lists);
 }

@@ -38,6 +38,15 @@ inline constexpr path_char failure_line_prefix[] = PATH_TEXT("실패: ");
 // Characters of a result line buffer, terminator included.
 inline constexpr int result_line_capacity = 1024;
 
+// True when `line` begins with success_line_prefix: its job stored lyrics.
+bool is_success_line(const path_char *line);
+
+// Reports a job on the file at `input_path`: adds "성공: <name>" (`fetched`) or "실패: <name>"
+// to the result list and selects it, then adds `path_entry` to the path list. The name is cut to
+// fit the line, never inside a character.
+void report_job(const path_char *input_path, bool fetched, const path_char *path_entry,
+                ResultLists &lists);
+
 // Runs the job for the music file at `input_path`, downloading within
 // `limits`. Adds "성공: <name>" or "실패: <name>" to the result list and
 // selects it, then adds the lyrics path (empty when no request was made) to

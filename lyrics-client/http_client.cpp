@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int request_capacity = 1024;
 constexpr int receive_limit = 1023; // bytes asked of one receive
 
 // The socket of one call, closed when the call returns.

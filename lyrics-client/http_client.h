@@ -22,6 +22,9 @@ constexpr int deadline_for(unsigned long long body_bytes) {
     return ms > 60000 ? static_cast<int>(ms) : 60000;
 }
 
+// Bytes of a request buffer, terminator included; request paths are formatted into one too.
+inline constexpr int request_capacity = 1024;
+
 // Lyrics files hold a few KiB; program builds a few MiB.
 inline constexpr DownloadLimits lyrics_download_limits = {1 << 20, deadline_for(1 << 20), 30000};
 inline constexpr DownloadLimits update_download_limits = {32 << 20, deadline_for(32 << 20), 30000};

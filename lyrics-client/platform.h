@@ -3,9 +3,9 @@
 // Paths are wide (UTF-16) on Windows and the ordinary narrow strings on Linux;
 // everything that differs between the two (opening files by path, the
 // runtime's text mode, Winsock start-up, sockets with timeouts, replacing a
-// file) is declared here and implemented once per platform in
-// platform_win32.cpp and platform_posix.cpp; output_file.cpp writes files
-// the same way on both.
+// file, and on Windows starting a program) is declared here and implemented
+// once per platform in platform_win32.cpp and platform_posix.cpp;
+// output_file.cpp writes files the same way on both.
 #pragma once
 
 #include <climits>
@@ -30,6 +30,13 @@ using socket_handle = int;
 inline constexpr socket_handle invalid_socket = -1;
 inline constexpr int path_capacity = PATH_MAX; // in bytes
 #endif
+
+// The characters of a path before its terminator.
+inline int path_length(const path_char *path) {
+    int length = 0;
+    while (path[length] != path_char{}) ++length;
+    return length;
+}
 
 // The characters after the last path_separator: the whole path when it has none, and empty when
 // it ends with one.
@@ -104,3 +111,11 @@ int socket_send(socket_handle socket, const char *bytes, int count);
 // negative value when the receive failed or the time ran out.
 int socket_receive(socket_handle socket, char *bytes, int capacity, int timeout_ms);
 
+#ifdef _WIN32
+// --- Processes (Windows only) ---------------------------------------------
+
+// Starts a program and lets it run on its own: no waiting, no report of
+// the outcome. `application` null lets the system find the program named
+// first on `command_line` (a writable buffer, as CreateProcessW wants).
+void start_process(const wchar_t *application, wchar_t *command_line);
+#endif

@@ -54,6 +54,17 @@ void file_remove(const path_char *path) { DeleteFileW(FilePath(path).get()); }
 
 unsigned long current_process_id() { return GetCurrentProcessId(); }
 
+void start_process(const wchar_t *application, wchar_t *command_line) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(application, command_line, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                       nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
 bool network_start() {
     WSADATA details;
     return WSAStartup(MAKEWORD(2, 2), &details) == 0;

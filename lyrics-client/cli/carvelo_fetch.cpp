@@ -31,8 +31,7 @@ constexpr char usage[] =
 class PrintingLists final : public ResultLists {
 public:
     int add_result_line(const path_char *line) override {
-        if (std::strncmp(line, success_line_prefix, sizeof success_line_prefix - 1) != 0)
-            any_failed_ = true;
+        if (!is_success_line(line)) any_failed_ = true;
         std::printf("%s\n", line);
         std::fflush(stdout);
         return lines_++;

@@ -1,4 +1,5 @@
-// HTTP answers, the download over loopback, and the lyrics job that runs it.
+// HTTP answers, the download over loopback, and the batches of lyrics jobs that run it.
+#include "batch.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -144,8 +145,10 @@ TEST_F(Download, GivesUpAConnectionNotMadeInTime) {
     for (socket_handle socket : queue) socket_close(socket);
 }
 
-// Every outcome of a lyrics job, each reported with one line and one path entry.
-TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
+// Every file of a dialog's selection, in its order, reported with one line and one path entry:
+// one full path, or a folder and names, joined with a separator (two when the folder ends with
+// one: the system takes them as one).
+TEST_F(Download, FetchSelectionReportsEveryFileWithOneLineAndOnePathEntry) {
     std::atomic<int> requests = 0; // one for each job that gets a lyrics path
     LoopbackServer knows([&](const std::string &) {
         ++requests;
@@ -153,14 +156,15 @@ TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
     });
     LoopbackServer knows_not({"HTTP/1.0 404 Not Found\r\n\r\n"});
     auto text = [](const fs::path &text) { return text.native(); }; // in this platform's units
-    auto in_folder = [&](const fs::path &name) {
-        return (directory_ / "my.music" / name).native();
-    };
-    fs::create_directories(directory_ / "my.music");
+    const path_string folder = text(directory_ / "my.music"), separator(1, path_separator);
+    auto in_folder = [&](const fs::path &name) { return folder + separator + text(name); };
+    auto then = [](const path_string &string) { return path_string(1, '\0') + string; };
+    fs::create_directories(folder);
     for (const char8_t *song : {u8"봄.노래.mp3", u8".hidden"})
         write_file(in_folder(song), "\xFF\xFB");
     write_file(in_folder(".hidden.lrc"), "kept");
     write_file(in_folder("bad.mp3"), std::string("ID3\x04\0\0\0\0\0\x80 audio", 16));
+    const path_string spring = text(u8"봄.노래.mp3"), spring_lyrics = in_folder(u8"봄.노래.lrc");
     // At the platform's path limit, a lyrics path fits only in place of an extension.
     const path_string fitting = text(std::string(40, 'f') + ".mp3");
     const path_string fits = song_at_length(path_capacity - 1, fitting);
@@ -168,11 +172,15 @@ TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
     path_string overlong, cut_line = text(u8"실패: ");
     while (overlong.size() < 3000) overlong += text(u8"긴");
     while (cut_line.size() + text(u8"긴").size() < result_line_capacity) cut_line += text(u8"긴");
-    const std::tuple<path_string, path_string, path_string, bool> jobs[] = {
-        // lyrics known?
-        {in_folder(u8"봄.노래.mp3"), text(u8"성공: 봄.노래.mp3"), in_folder(u8"봄.노래.lrc"), true},
+    const std::tuple<path_string, path_string, path_string, bool> batches[] = {
+        // selection, its lines, its path entries, lyrics known?
+        {in_folder(spring), text(u8"성공: ") + spring, spring_lyrics, true},
         {in_folder(".hidden"), text(u8"실패: .hidden"), in_folder(".hidden.lrc"), false},
-        {in_folder("bad.mp3"), text(u8"실패: bad.mp3"), {}, true},
+        {folder + then(text("bad.mp3")) + then(spring) + then(text("none.mp3")),
+         text(u8"실패: bad.mp3\n성공: ") + spring + text(u8"\n실패: none.mp3"),
+         text("\n") + spring_lyrics + text("\n"), true},
+        {folder + separator + then(spring), text(u8"성공: ") + spring,
+         folder + separator + separator + text(u8"봄.노래.lrc"), true},
         {fits, text(u8"성공: ") + fitting, fits.substr(0, fits.size() - 3) + text("lrc"), true},
         {song_at_length(path_capacity - 1, text("LLLL")), text(u8"실패: LLLL"), {}, true},
 #ifdef _WIN32
@@ -180,19 +188,34 @@ TEST_F(Download, FetchLyricsReportsEveryJobWithOneLineAndOnePathEntry) {
         {song_at_length(path_capacity, L"o.mpeg-audio"), L"실패: o.mpeg-audio", {}, true},
 #endif
         {in_folder(overlong), cut_line, {}, true},
+        {folder + then(overlong), cut_line, {}, true},
     };
     RecordingLists lists;
-    for (std::size_t i = 0; i < std::size(jobs); ++i) {
-        const auto &[input, line, path_entry, lyrics_known] = jobs[i];
-        fetch_lyrics(input.c_str(), {"127.0.0.1", (lyrics_known ? knows : knows_not).port()},
-                     lists);
-        EXPECT_EQ(lists.lines.at(i), line);
-        EXPECT_EQ(lists.paths.at(i), path_entry);
-        EXPECT_EQ(lists.selected.at(i), static_cast<int>(i));
+    for (const auto &[selection, lines, path_entries, lyrics_known] : batches) {
+        const std::size_t lines_before = lists.lines.size(), paths_before = lists.paths.size();
+        // The last string's terminator, then the empty string that ends them all.
+        const path_string ended = selection + path_char{};
+        fetch_selection(ended.c_str(), {"127.0.0.1", (lyrics_known ? knows : knows_not).port()},
+                        lists);
+        EXPECT_EQ(lists.lines.substr(lines_before), lines + text("\n"));
+        EXPECT_EQ(lists.paths.substr(paths_before), path_entries + text("\n"));
     }
-    EXPECT_EQ(read_file(in_folder(u8"봄.노래.lrc")), "[00:01.00]첫 줄\r\n[00:02.00]second\r\r\n");
+    for (int line = 0; line < lists.count; ++line) EXPECT_EQ(lists.selected.at(line), line);
+    EXPECT_EQ(read_file(spring_lyrics), "[00:01.00]첫 줄\r\n[00:02.00]second\r\r\n");
     EXPECT_EQ(read_file(in_folder(".hidden.lrc")), "kept");
-    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(requests, 4);
+}
+
+// The command that opens a lyrics file in Notepad: the path quoted, when all of it fits.
+TEST(Batch, MakesTheNotepadCommandOfALyricsPathThatFits) {
+    const path_string path = PATH_TEXT("C:\\my music\\song.lrc");
+    const path_string command = PATH_TEXT("notepad \"C:\\my music\\song.lrc\"");
+    const std::pair<int, path_string> cases[] = {{31, command}, {30, {}}}; // 30 characters, NUL
+    for (const auto &[capacity, made] : cases) {
+        path_char buffer[64];
+        bool fits = make_notepad_command(path.c_str(), buffer, capacity);
+        EXPECT_EQ(fits ? path_string(buffer) : path_string(), made) << capacity;
+    }
 }
 
 } // namespace

@@ -43,14 +43,16 @@ inline std::string read_file(const fs::path &path) {
     return std::string(std::istreambuf_iterator<char>(stream), {});
 }
 
+// The lines and path entries added, each followed by a line feed, and the indices selected.
 struct RecordingLists final : ResultLists {
     int add_result_line(const path_char *line) override {
-        lines.push_back(line);
-        return static_cast<int>(lines.size()) - 1;
+        lines += line + path_string(1, '\n');
+        return count++;
     }
     void select_result_line(int index) override { selected.push_back(index); }
-    void add_path_entry(const path_char *path) override { paths.push_back(path); }
-    std::vector<path_string> lines, paths;
+    void add_path_entry(const path_char *path) override { paths += path + path_string(1, '\n'); }
+    path_string lines, paths;
+    int count = 0;
     std::vector<int> selected;
 };
 

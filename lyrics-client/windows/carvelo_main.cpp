@@ -2,6 +2,7 @@
 // of the start-up information (SW_SHOWDEFAULT when it names none); the
 // command line is not used.
 #include "main_window.h"
+#include "program_version.h"
 
 #ifndef CARVELO_PROGRAM_VERSION
 #error "CARVELO_PROGRAM_VERSION is the version text of this build"

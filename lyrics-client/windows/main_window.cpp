@@ -2,13 +2,14 @@
 // the Notepad start.
 #include "main_window.h"
 
+#include "batch.h"
 #include "bounded_text.h"
+#include "program_version.h"
 #include "self_update.h"
 
 #include <commdlg.h>
 
 #include <cstddef>
-#include <cwchar>
 
 namespace {
 
@@ -33,6 +34,8 @@ constexpr DWORD main_window_style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; //
 constexpr int main_window_width = 230;
 constexpr int main_window_height = 280;
 constexpr DWORD result_list_style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY;
+constexpr int font_height = 12; // in logical units
+constexpr wchar_t font_face[] = L"굴림";
 constexpr int about_text_capacity = 1024;
 constexpr int selection_capacity = 10240; // wide characters of the dialog's answer
 
@@ -53,6 +56,22 @@ struct ProgramHandles {
 };
 ProgramHandles handles;
 
+// The result and path lists of the main window, as the lyrics job uses
+// them: every operation is a synchronous message to the window thread.
+class ListBoxLists final : public ResultLists {
+public:
+    int add_result_line(const wchar_t *line) override {
+        return static_cast<int>(
+            SendMessageW(handles.result_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line)));
+    }
+    void select_result_line(int index) override {
+        SendMessageW(handles.result_list, LB_SETCURSEL, index, 0);
+    }
+    void add_path_entry(const wchar_t *path) override {
+        SendMessageW(handles.path_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
+    }
+};
+
 bool start_thread(LPTHREAD_START_ROUTINE routine, HWND window) {
     HANDLE thread = CreateThread(nullptr, 0, routine, window, 0, nullptr);
     if (thread == nullptr) return false;
@@ -60,23 +79,36 @@ bool start_thread(LPTHREAD_START_ROUTINE routine, HWND window) {
     return true;
 }
 
-void register_window_class(HINSTANCE instance) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof window_class;
-    window_class.style = CS_HREDRAW | CS_VREDRAW;
-    window_class.lpfnWndProc = main_window_proc;
-    window_class.hInstance = instance;
-    window_class.hIcon = LoadIconW(instance, icon_name);
-    window_class.hIconSm = window_class.hIcon;
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    window_class.lpszClassName = program_title;
-    RegisterClassExW(&window_class);
+bool choose_files(wchar_t (&selection)[selection_capacity]) {
+    selection[0] = L'\0';
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = open_file_name_size;
+    dialog.hwndOwner = handles.main_window;
+    dialog.lpstrFilter = dialog_filter;
+    dialog.lpstrFile = selection;
+    dialog.nMaxFile = selection_capacity;
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT;
+    return GetOpenFileNameW(&dialog) != 0;
+}
+
+// One batch: the file-open dialog, then one lyrics job per chosen file and
+// the closing line. The parameter is unused; the worker reads the handles.
+DWORD WINAPI batch_worker(void *) {
+    wchar_t selection[selection_capacity];
+    if (choose_files(selection)) {
+        SendMessageW(handles.result_list, LB_RESETCONTENT, 0, 0);
+        SendMessageW(handles.path_list, LB_RESETCONTENT, 0, 0);
+        ListBoxLists lists;
+        fetch_selection(selection, default_lyrics_server, lists);
+        lists.select_result_line(lists.add_result_line(closing_line));
+    }
+    SendMessageW(handles.main_window, batch_ended_message, 0, 0);
+    return 0;
 }
 
 HFONT create_program_font() {
-    return CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET, 0, 0, 0, 0,
-                       L"굴림");
+    return CreateFontW(font_height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET, 0, 0,
+                       0, 0, font_face);
 }
 
 // Where a control stands in its parent's client area.
@@ -152,7 +184,7 @@ void open_selected_lyrics() {
     if (index == LB_ERR) return;
     wchar_t line[result_line_capacity];
     if (!list_text(handles.result_list, index, line, result_line_capacity)) return;
-    if (std::wcsncmp(line, success_line_prefix, 4) != 0) return;
+    if (!is_success_line(line)) return;
     wchar_t lyrics_path[path_capacity];
     if (!list_text(handles.path_list, index, lyrics_path, path_capacity)) return;
 
@@ -165,98 +197,6 @@ void on_command(HWND window, WPARAM wparam) {
         on_download_clicked(window);
     else if (LOWORD(wparam) == result_list_id && HIWORD(wparam) == LBN_DBLCLK)
         open_selected_lyrics();
-}
-
-// Appends the failure line for a path that cannot be formed, naming what
-// follows its last backslash, and the empty path entry that goes with it.
-void report_unusable_path(const wchar_t *text, ResultLists &lists) {
-    const wchar_t *display_name = text;
-    for (const wchar_t *c = text; *c != L'\0'; ++c)
-        if (*c == L'\\') display_name = c + 1;
-    wchar_t line[result_line_capacity];
-    BoundedText<wchar_t>(line, result_line_capacity)
-        .append(failure_line_prefix)
-        .append(display_name);
-    lists.select_result_line(lists.add_result_line(line));
-    lists.add_path_entry(L"");
-}
-
-bool choose_files(wchar_t (&selection)[selection_capacity]) {
-    selection[0] = L'\0';
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = open_file_name_size;
-    dialog.hwndOwner = handles.main_window;
-    dialog.lpstrFilter = dialog_filter;
-    dialog.lpstrFile = selection;
-    dialog.nMaxFile = selection_capacity;
-    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT;
-    return GetOpenFileNameW(&dialog) != 0;
-}
-
-} // namespace
-
-HWND program_main_window() { return handles.main_window; }
-
-void start_process(const wchar_t *application, wchar_t *command_line) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(application, command_line, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                       nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-}
-
-int ListBoxLists::add_result_line(const wchar_t *line) {
-    return static_cast<int>(
-        SendMessageW(result_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line)));
-}
-
-void ListBoxLists::select_result_line(int index) {
-    SendMessageW(result_list_, LB_SETCURSEL, index, 0);
-}
-
-void ListBoxLists::add_path_entry(const wchar_t *path) {
-    SendMessageW(path_list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
-}
-
-bool make_notepad_command(const wchar_t *lyrics_path, wchar_t *command, int capacity) {
-    BoundedText<wchar_t> command_line(command, capacity);
-    return command_line.append(L"notepad \"").append(lyrics_path).append(L"\"").complete();
-}
-
-void fetch_selection(const wchar_t *selection, const LyricsServer &server, ResultLists &lists) {
-    const wchar_t *first = selection;
-    const wchar_t *name = first + std::wcslen(first) + 1;
-    wchar_t path[path_capacity];
-    if (*name == L'\0') { // one string: the full path of the one chosen file
-        if (BoundedText<wchar_t>(path, path_capacity).append(first).complete())
-            fetch_lyrics(path, server, lists);
-        else
-            report_unusable_path(first, lists);
-        return;
-    }
-    for (; *name != L'\0'; name += std::wcslen(name) + 1) { // a folder, then names
-        BoundedText<wchar_t> joined(path, path_capacity);
-        if (joined.append(first).append(L"\\").append(name).complete())
-            fetch_lyrics(path, server, lists);
-        else
-            report_unusable_path(name, lists);
-    }
-}
-
-DWORD WINAPI batch_worker(void *) {
-    wchar_t selection[selection_capacity];
-    if (choose_files(selection)) {
-        SendMessageW(handles.result_list, LB_RESETCONTENT, 0, 0);
-        SendMessageW(handles.path_list, LB_RESETCONTENT, 0, 0);
-        ListBoxLists lists(handles.result_list, handles.path_list);
-        fetch_selection(selection, default_lyrics_server, lists);
-        lists.select_result_line(lists.add_result_line(closing_line));
-    }
-    SendMessageW(handles.main_window, batch_ended_message, 0, 0);
-    return 0;
 }
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -276,6 +216,22 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     }
     return DefWindowProcW(window, message, wparam, lparam);
 }
+
+void register_window_class(HINSTANCE instance) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = main_window_proc;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, icon_name);
+    window_class.hIconSm = window_class.hIcon;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    window_class.lpszClassName = program_title;
+    RegisterClassExW(&window_class);
+}
+
+} // namespace
 
 int run_main_window(HINSTANCE instance, int show) {
     handles.instance = instance;

@@ -5,14 +5,13 @@
 #include "executable_image.h"
 #include "fetch_job.h"
 #include "http_client.h"
-#include "main_window.h"
+#include "program_version.h"
 
 #include <cstdio>
 
 namespace {
 
 constexpr DWORD pause_before_cleanup_ms = 2000;
-constexpr int request_capacity = 1024;
 constexpr wchar_t updated_caption[] = L"업데이트 성공";
 constexpr wchar_t updated_text[] = L"프로그램을 업데이트했습니다. 지금 재시작합니다.";
 
@@ -66,7 +65,8 @@ bool make_update_paths(const wchar_t *executable, UpdatePaths &paths) {
                .complete();
 }
 
-DWORD WINAPI update_worker(void *) {
+DWORD WINAPI update_worker(void *main_window) {
+    const auto window = static_cast<HWND>(main_window);
     UpdatePaths paths;
     if (!find_update_paths(paths)) return 0;
     if (!download_new_build(paths)) {
@@ -76,10 +76,10 @@ DWORD WINAPI update_worker(void *) {
         return 0;
     }
     if (!swap_in_new_build(paths)) return 0;
-    MessageBoxW(program_main_window(), updated_text, updated_caption, MB_OK);
+    MessageBoxW(window, updated_text, updated_caption, MB_OK);
     RestartCommand restart;
     if (make_restart_command(paths.executable, restart))
         start_process(restart.application, restart.command_line);
-    SendMessageW(program_main_window(), WM_CLOSE, 0, 0);
+    SendMessageW(window, WM_CLOSE, 0, 0);
     return 0;
 }

@@ -42,8 +42,7 @@ struct RestartCommand {
 // fit a path buffer, and then nothing is to be started.
 bool make_restart_command(const wchar_t *executable, RestartCommand &command);
 
-// The thread routine started when the main window is created. The
-// parameter is unused; the worker reads the process-wide main window
-// (the owner of its message box and the target of its close request).
-// Returns 0.
-DWORD WINAPI update_worker(void *unused);
+// The thread routine started when the main window is created, with that
+// window as its parameter: the owner of its message box and the target of
+// its close request. Returns 0.
+DWORD WINAPI update_worker(void *main_window);
