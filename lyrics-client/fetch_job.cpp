@@ -10,7 +10,7 @@
 #error "CARVELO_SERVER_HOST names the lyrics server of this build"
 #endif
 
-const LyricsServer default_lyrics_server = {CARVELO_SERVER_HOST, 80};
+const LyricsServer default_lyrics_server = {CARVELO_SERVER_HOST, http_port};
 
 namespace {
 
@@ -24,9 +24,9 @@ int extension_start(const path_char *path, int length) {
 }
 
 // Downloads the lyrics of a fingerprinted file; true on success.
-bool download_lyrics(const unsigned char digest[16], const path_char *lyrics_path,
+bool download_lyrics(const unsigned char digest[fingerprint_size], const path_char *lyrics_path,
                      const LyricsServer &server, const DownloadLimits &limits) {
-    char fingerprint_text[33];
+    char fingerprint_text[fingerprint_text_capacity];
     fingerprint_to_hex(digest, fingerprint_text);
     char request_path[request_capacity];
     std::snprintf(request_path, sizeof request_path, "/sevrin/fetch/%s", fingerprint_text);
@@ -42,7 +42,7 @@ bool run_job(const path_char *input_path, int input_length, const LyricsServer &
     // Beyond the platform's limit: even when such a path can be opened, the
     // program's lists and path buffers hold none.
     if (input_length >= path_capacity) return false;
-    unsigned char digest[16];
+    unsigned char digest[fingerprint_size];
     if (fingerprint_file(input_path, digest) != FP_OK) return false;
     if (!derive_lyrics_path(input_path, lyrics_path, path_capacity)) return false;
     return download_lyrics(digest, lyrics_path, server, limits);

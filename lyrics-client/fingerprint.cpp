@@ -55,7 +55,7 @@ void skip_zero_bytes(std::FILE *stream) {
     if (byte != EOF) std::ungetc(byte, stream);
 }
 
-void hash_blocks(std::FILE *stream, unsigned char *buffer, unsigned char digest[16]) {
+void hash_blocks(std::FILE *stream, unsigned char *buffer, unsigned char digest[fingerprint_size]) {
     Md5Context context;
     md5_init(&context);
     for (int blocks = 0; blocks < block_limit;) {
@@ -69,7 +69,7 @@ void hash_blocks(std::FILE *stream, unsigned char *buffer, unsigned char digest[
 
 } // namespace
 
-int fingerprint_file(const path_char *path, unsigned char digest[16]) {
+int fingerprint_file(const path_char *path, unsigned char digest[fingerprint_size]) {
     InputFile stream(open_file_for_reading(path, PATH_TEXT("rb")));
     if (!stream) return FP_CANNOT_OPEN;
     unsigned char buffer[block_size];
@@ -83,11 +83,12 @@ int fingerprint_file(const path_char *path, unsigned char digest[16]) {
     return FP_OK;
 }
 
-void fingerprint_to_hex(const unsigned char digest[16], char text[33]) {
+void fingerprint_to_hex(const unsigned char digest[fingerprint_size],
+                        char text[fingerprint_text_capacity]) {
     static constexpr char digits[] = "0123456789abcdef";
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < fingerprint_size; ++i) {
         text[2 * i] = digits[digest[i] >> 4];
         text[2 * i + 1] = digits[digest[i] & 15];
     }
-    text[32] = '\0';
+    text[2 * fingerprint_size] = '\0';
 }

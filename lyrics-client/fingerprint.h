@@ -6,6 +6,9 @@
 
 #include "platform.h"
 
+inline constexpr int fingerprint_size = 16;          // bytes: an MD5 digest
+inline constexpr int fingerprint_text_capacity = 33; // 32 hexadecimal digits and a terminator
+
 enum {
     FP_OK = 0,           // digest written
     FP_CANNOT_OPEN = 1,  // the file cannot be opened for reading
@@ -15,7 +18,8 @@ enum {
 // Computes the fingerprint of the file at `path` into `digest`. Returns one
 // of the FP_ codes; `digest` is written only for FP_OK. At most 160 blocks of
 // 1024 bytes are hashed, so every file costs about the same.
-int fingerprint_file(const path_char *path, unsigned char digest[16]);
+int fingerprint_file(const path_char *path, unsigned char digest[fingerprint_size]);
 
 // Writes the 32 lowercase hexadecimal digits of `digest` and a terminator.
-void fingerprint_to_hex(const unsigned char digest[16], char text[33]);
+void fingerprint_to_hex(const unsigned char digest[fingerprint_size],
+                        char text[fingerprint_text_capacity]);

@@ -77,6 +77,7 @@ ContentLength find_content_length(std::string_view head) {
 
 AnswerStep HttpAnswer::feed(const char *bytes, int count) {
     if (failure_ != DL_OK) return refuse(failure_);
+    if (count == 0) return {AnswerStep::need_more, DL_OK, 0};
     if (!head_ended_) return feed_head(bytes, count);
     return take_body(0, count);
 }
@@ -101,14 +102,20 @@ AnswerStep HttpAnswer::feed_head(const char *bytes, int count) {
         if (head_length_ == head_capacity) return refuse(DL_HEADER_TOO_LONG);
         return {AnswerStep::need_more, DL_OK, 0};
     }
-    head_ended_ = true;
     const int body_start = static_cast<int>(end + head_end.size());
-    ContentLength length = find_content_length(head.substr(0, body_start));
-    if (length.malformed) return refuse(DL_BAD_LENGTH);
-    if (length.stated && length.bytes > body_bound_) return refuse(DL_TOO_LARGE);
+    int failure = accept_head(head.substr(0, body_start));
+    if (failure != DL_OK) return refuse(failure);
+    return take_body(body_start - earlier, count);
+}
+
+int HttpAnswer::accept_head(std::string_view head) {
+    head_ended_ = true;
+    ContentLength length = find_content_length(head);
+    if (length.malformed) return DL_BAD_LENGTH;
+    if (length.stated && length.bytes > body_bound_) return DL_TOO_LARGE;
     length_stated_ = length.stated;
     stated_length_ = length.bytes;
-    return take_body(body_start - earlier, count);
+    return DL_OK;
 }
 
 AnswerStep HttpAnswer::take_body(int offset, int count) {

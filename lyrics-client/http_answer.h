@@ -3,6 +3,8 @@
 // receives the bytes, feeds them in pieces cut anywhere, and stores the body bytes it is shown.
 #pragma once
 
+#include <string_view>
+
 // The results of a download. The answer itself decides DL_BAD_STATUS, DL_NO_BODY,
 // DL_LENGTH_MISMATCH, DL_HEADER_TOO_LONG, DL_BAD_LENGTH and DL_TOO_LARGE (HttpAnswer); the
 // network, the clock and the disk decide the others (http_download).
@@ -50,7 +52,7 @@ public:
     // `body_bound`: the largest body accepted, counted as received.
     explicit HttpAnswer(unsigned long long body_bound) : body_bound_(body_bound) {}
 
-    // Takes the next `count` bytes of the answer (at least one).
+    // Takes the next `count` bytes of the answer.
     AnswerStep feed(const char *bytes, int count);
 
     // At the server's orderly close: DL_OK when the answer was complete, or its failure.
@@ -58,6 +60,9 @@ public:
 
 private:
     AnswerStep feed_head(const char *bytes, int count);
+    // Takes the whole head, status line to header end, and reads its Content-Length: DL_OK, or
+    // the failure that refuses the answer.
+    int accept_head(std::string_view head);
     AnswerStep take_body(int offset, int count);
     AnswerStep refuse(int failure);
 

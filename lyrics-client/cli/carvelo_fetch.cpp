@@ -82,43 +82,54 @@ int print(const char *text) {
     return std::fflush(stdout) == 0 ? exit_all_fetched : exit_some_failed;
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
+// What the options before the files ask for.
+struct Options {
     LyricsServer server = default_lyrics_server;
     DownloadLimits limits = lyrics_download_limits;
-    static char host[256];
-    int first_file = 1;
-    for (; first_file < argc; ++first_file) {
-        std::string_view argument = argv[first_file];
+    char host[256] = {}; // the --server host name, which `server` points to
+    int first_file = 1;  // the index of the first file among the arguments
+};
+
+// Reads the options into `options`. Returns -1 when files follow them, or else the exit status:
+// after the help or the version, or after a usage error.
+int read_options(int argc, char **argv, Options &options) {
+    int &next = options.first_file;
+    for (; next < argc; ++next) {
+        std::string_view argument = argv[next];
         if (argument == "--") {
-            ++first_file;
+            ++next;
             break;
         }
         if (argument == "-h" || argument == "--help") return print(usage);
         if (argument == "--version") return print("carvelo-fetch " TOLMEK_VERSION "\n");
         if (argument == "--server") {
-            if (++first_file == argc) return usage_error("--server needs HOST[:PORT]");
-            if (!parse_server(argv[first_file], host, server))
+            if (++next == argc) return usage_error("--server needs HOST[:PORT]");
+            if (!parse_server(argv[next], options.host, options.server))
                 return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
             continue;
         }
         if (argument == "--timeout") {
             int seconds;
-            if (++first_file == argc ||
-                !parse_number(argv[first_file], most_timeout_seconds, &seconds))
+            if (++next == argc || !parse_number(argv[next], most_timeout_seconds, &seconds))
                 return usage_error("--timeout needs SECONDS from 1 to 86400");
-            limits.deadline_ms = seconds * 1000;
+            options.limits.deadline_ms = seconds * 1000;
             continue;
         }
         if (argument.size() > 1 && argument[0] == '-')
-            return usage_error("unknown option ", argv[first_file]);
+            return usage_error("unknown option ", argv[next]);
         break;
     }
-    if (first_file >= argc) return usage_error("no files given");
+    return next < argc ? -1 : usage_error("no files given");
+}
 
+} // namespace
+
+int main(int argc, char **argv) {
+    Options options;
+    if (int status = read_options(argc, argv, options); status >= 0) return status;
     PrintingLists lists;
-    for (int i = first_file; i < argc; ++i) fetch_lyrics(argv[i], server, lists, limits);
+    for (int i = options.first_file; i < argc; ++i)
+        fetch_lyrics(argv[i], options.server, lists, options.limits);
     std::printf("완료.\n");
     return lists.any_failed() ? exit_some_failed : exit_all_fetched;
 }

@@ -23,6 +23,11 @@ enum ControlId : int {
 // lets the button start the next one.
 constexpr UINT batch_ended_message = WM_APP + 1;
 
+// Where a control stands in its parent's client area.
+struct Placement {
+    int x, y, width, height;
+};
+
 constexpr wchar_t program_title[] = L"carvelo";
 constexpr wchar_t icon_name[] = L"ID_PROGRAM_ICON";
 constexpr wchar_t author_credit[] = L"만든 사람: ovra 플레이어 팀";
@@ -34,6 +39,14 @@ constexpr DWORD main_window_style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; //
 constexpr int main_window_width = 230;
 constexpr int main_window_height = 280;
 constexpr DWORD result_list_style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY;
+// The controls' places in the client area, and their texts.
+constexpr Placement about_place = {10, 10, 200, 50};
+constexpr Placement button_place = {10, 70, 200, 20};
+constexpr Placement result_list_place = {10, 100, 200, 120};
+constexpr Placement hint_place = {10, 220, 200, 15};
+constexpr Placement hidden_place = {0, 0, 0, 0};
+constexpr wchar_t button_text[] = L"가사 다운로드";
+constexpr wchar_t hint_text[] = L"더블클릭하면 가사가 열립니다.";
 constexpr int font_height = 12; // in logical units
 constexpr wchar_t font_face[] = L"굴림";
 constexpr int about_text_capacity = 1024;
@@ -111,11 +124,6 @@ HFONT create_program_font() {
                        0, 0, font_face);
 }
 
-// Where a control stands in its parent's client area.
-struct Placement {
-    int x, y, width, height;
-};
-
 HWND create_control(HWND parent, const wchar_t *class_name, const wchar_t *text, DWORD style,
                     Placement place, int id, bool with_font) {
     HWND control =
@@ -139,17 +147,15 @@ void format_about_text(wchar_t (&text)[about_text_capacity]) {
 void create_controls(HWND window) {
     wchar_t about[about_text_capacity];
     format_about_text(about);
-    constexpr DWORD label = WS_CHILD | WS_VISIBLE;
-    create_control(window, L"static", about, label, {10, 10, 200, 50}, unnamed_control_id, true);
-    create_control(window, L"button", L"가사 다운로드", WS_CHILD | WS_VISIBLE, {10, 70, 200, 20},
-                   download_button_id, true);
+    constexpr DWORD visible = WS_CHILD | WS_VISIBLE;
+    create_control(window, L"static", about, visible, about_place, unnamed_control_id, true);
+    create_control(window, L"button", button_text, visible, button_place, download_button_id, true);
     handles.result_list = create_control(window, L"listbox", nullptr, result_list_style,
-                                         {10, 100, 200, 120}, result_list_id, true);
+                                         result_list_place, result_list_id, true);
     // Style 0: an owned window that is never shown, only a store of paths.
     handles.path_list =
-        create_control(window, L"listbox", nullptr, 0, {0, 0, 0, 0}, unnamed_control_id, false);
-    create_control(window, L"static", L"더블클릭하면 가사가 열립니다.", label, {10, 220, 200, 15},
-                   unnamed_control_id, true);
+        create_control(window, L"listbox", nullptr, 0, hidden_place, unnamed_control_id, false);
+    create_control(window, L"static", hint_text, visible, hint_place, unnamed_control_id, true);
 }
 
 void on_create(HWND window) {

@@ -44,8 +44,8 @@ bool parse_number(const char *text, int low, int high, int *value) {
 }
 
 // The fingerprint text of a file, or false with a message on stderr.
-bool fingerprint_text(const char *path, char text[33]) {
-    unsigned char digest[16];
+bool fingerprint_text(const char *path, char text[fingerprint_text_capacity]) {
+    unsigned char digest[fingerprint_size];
     int result = fingerprint_file(path, digest);
     if (result != FP_OK) {
         std::fprintf(stderr, "lyrics-server: %s: %s\n", path,
@@ -63,9 +63,11 @@ bool copy_file(const char *from, const std::string &to) {
     std::FILE *target = std::fopen(partial.c_str(), "wb");
     bool copied = target != nullptr;
     char buffer[65536];
-    std::size_t got;
-    while (copied && (got = std::fread(buffer, 1, sizeof buffer, source)) > 0)
+    while (copied) {
+        std::size_t got = std::fread(buffer, 1, sizeof buffer, source);
+        if (got == 0) break;
         copied = std::fwrite(buffer, 1, got, target) == got;
+    }
     copied = copied && !std::ferror(source);
     std::fclose(source);
     if (target != nullptr) copied = std::fclose(target) == 0 && copied;
@@ -76,7 +78,7 @@ bool copy_file(const char *from, const std::string &to) {
 
 int add_lyrics(int argc, char **argv) {
     if (argc != 5) return usage_error("add-lyrics needs DIR MP3 LRC");
-    char text[33];
+    char text[fingerprint_text_capacity];
     if (!fingerprint_text(argv[3], text)) return 1;
     std::string target = std::string(argv[2]) + "/" + text;
     if (!copy_file(argv[4], target)) {
@@ -91,7 +93,7 @@ int print_fingerprints(int argc, char **argv) {
     if (argc < 3) return usage_error("fingerprint needs FILE...");
     int status = 0;
     for (int i = 2; i < argc; ++i) {
-        char text[33];
+        char text[fingerprint_text_capacity];
         if (fingerprint_text(argv[i], text))
             std::printf("%s  %s\n", text, argv[i]);
         else
