@@ -55,11 +55,13 @@ LoopbackServer::LoopbackServer(Respond respond)
     thread_ = std::thread([this] {
         while (!stopping_) {
             socket_handle connection = accept(listener_, nullptr, nullptr);
-            std::string request;
+            std::string request; // up to its blank line, or until the client stops
             char buffer[1024];
-            for (int count; request.find("\r\n\r\n") == std::string::npos &&
-                            (count = socket_receive(connection, buffer, sizeof buffer, 10000)) > 0;)
-                request.append(buffer, static_cast<std::size_t>(count));
+            int count = 1;
+            while (count > 0 && request.find("\r\n\r\n") == std::string::npos) {
+                count = socket_receive(connection, buffer, sizeof buffer, 10000);
+                if (count > 0) request.append(buffer, static_cast<std::size_t>(count));
+            }
             if (!stopping_ || !request.empty()) answer(connection, respond_(request));
             socket_close(connection);
         }

@@ -43,17 +43,16 @@ inline std::string read_file(const fs::path &path) {
     return std::string(std::istreambuf_iterator<char>(stream), {});
 }
 
-// The lines and path entries added, each followed by a line feed, and the indices selected.
+// The lines and path entries added, each followed by a line feed.
 struct RecordingLists final : ResultLists {
     int add_result_line(const path_char *line) override {
         lines += line + path_string(1, '\n');
         return count++;
     }
-    void select_result_line(int index) override { selected.push_back(index); }
+    void select_result_line(int index) override { selected_when_added += index == count - 1; }
     void add_path_entry(const path_char *path) override { paths += path + path_string(1, '\n'); }
     path_string lines, paths;
-    int count = 0;
-    std::vector<int> selected;
+    int count = 0, selected_when_added = 0; // lines, and lines selected right after their adding
 };
 
 // An answer's segments, sent 15 ms apart so that a test decides where it is cut; an empty
