@@ -26,11 +26,15 @@ void print(const Text &line, FILE *stream = stdout) {
     std::fflush(stream);
 }
 
+[[noreturn]] void fail(const Text &why) {
+    print(L"carvelo-driver: " + why, stderr);
+    std::exit(1);
+}
+
 // Waits up to 3 minutes: a batch, or a program starting under emulation.
 void wait_for(const std::function<bool()> &ready, const Text &what) {
     for (DWORD start = GetTickCount(); !ready(); Sleep(50))
-        if (GetTickCount() - start > 180000)
-            print(L"carvelo-driver: timed out waiting for " + what, stderr), std::exit(1);
+        if (GetTickCount() - start > 180000) fail(L"timed out waiting for " + what);
 }
 
 Text class_of(HWND window) {
@@ -40,8 +44,8 @@ Text class_of(HWND window) {
 }
 
 // A window that does not answer holds the run until the test's time runs out.
-LRESULT send(HWND w, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-    return SendMessageW(w, message, wparam, lparam);
+LRESULT send(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return SendMessageW(window, message, wparam, lparam);
 }
 
 Text text_of(HWND window) {
@@ -51,42 +55,52 @@ Text text_of(HWND window) {
 }
 
 // A line per window (class, text, id, style, place or class style, size, state) and list entry.
-void dump(HWND w, HWND parent, const Text &indent) {
-    RECT r;
-    GetWindowRect(w, &r);
+void dump(HWND window, HWND parent, const Text &indent) {
+    RECT frame;
+    GetWindowRect(window, &frame);
     POINT origin{};
     ClientToScreen(parent, &origin);
-    int id = GetDlgCtrlID(w);
-    unsigned long style = GetWindowLongPtrW(w, GWL_STYLE), width = r.right - r.left,
-                  height = r.bottom - r.top;
+    int id = GetDlgCtrlID(window);
+    unsigned long style = GetWindowLongPtrW(window, GWL_STYLE), width = frame.right - frame.left,
+                  height = frame.bottom - frame.top;
     wchar_t line[128];
     if (parent)
         std::swprintf(line, 128, L" id %d style %08lx at %ld,%ld size %lux%lu", id, style,
-                      r.left - origin.x, r.top - origin.y, width, height);
+                      frame.left - origin.x, frame.top - origin.y, width, height);
     else
         std::swprintf(line, 128, L" id %d style %08lx class %08lx size %lux%lu", id, style,
-                      GetClassLongW(w, GCL_STYLE), width, height);
-    print(indent + class_of(w) + L" \"" + text_of(w) + L"\"" + line +
-          (IsWindowVisible(w) ? L"" : L" hidden") + (IsWindowEnabled(w) ? L"" : L" disabled"));
-    bool list = class_of(w) == L"ListBox", combo = class_of(w) == L"ComboBox";
-    LRESULT count = list || combo ? send(w, list ? LB_GETCOUNT : CB_GETCOUNT) : 0;
+                      GetClassLongW(window, GCL_STYLE), width, height);
+    print(indent + class_of(window) + L" \"" + text_of(window) + L"\"" + line +
+          (IsWindowVisible(window) ? L"" : L" hidden") +
+          (IsWindowEnabled(window) ? L"" : L" disabled"));
+    bool list = class_of(window) == L"ListBox", combo = class_of(window) == L"ComboBox";
+    LRESULT count = list || combo ? send(window, list ? LB_GETCOUNT : CB_GETCOUNT) : 0;
     for (LRESULT i = 0; i < count; ++i) {
-        Text entry(send(w, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, i) + 1, L'\0');
-        entry.resize(
-            send(w, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data())));
-        bool selected = send(w, list ? LB_GETCURSEL : CB_GETCURSEL) == i;
-        print(indent + L"  entry " + std::to_wstring(GetDlgCtrlID(w)) + L": " + entry +
+        Text entry(send(window, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, i) + 1, L'\0');
+        entry.resize(send(window, list ? LB_GETTEXT : CB_GETLBTEXT, i,
+                          reinterpret_cast<LPARAM>(entry.data())));
+        bool selected = send(window, list ? LB_GETCURSEL : CB_GETCURSEL) == i;
+        print(indent + L"  entry " + std::to_wstring(GetDlgCtrlID(window)) + L": " + entry +
               (selected ? L" (selected)" : L""));
     }
-    for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        dump(child, w, indent + L"  ");
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        dump(child, window, indent + L"  ");
 }
 
 HWND current; // the window found last
 Text wanted;  // the class find looks for
 
-BOOL CALLBACK test_window(HWND w, LPARAM) {
-    return class_of(w) == wanted && IsWindowVisible(w) ? (current = w, FALSE) : TRUE;
+// Makes a visible window of the wanted class current; the first one ends the search.
+BOOL CALLBACK test_window(HWND window, LPARAM) {
+    bool found = class_of(window) == wanted && IsWindowVisible(window);
+    if (found) current = window;
+    return !found;
+}
+
+bool find_wanted_window() {
+    current = nullptr;
+    EnumWindows(test_window, 0);
+    return current != nullptr;
 }
 
 HWND control(const wchar_t *id) { return GetDlgItem(current, std::wcstol(id, nullptr, 0)); }
@@ -107,27 +121,28 @@ const struct {
     void (*run)(wchar_t **arguments);
 } steps[] = {
     {L"find", 1,
-     [](wchar_t **a) { // CLASS: wait for a visible top-level window of that class
-         wanted = a[0];
-         wait_for([] { return current = nullptr, EnumWindows(test_window, 0), current != nullptr; },
-                  wanted);
+     [](wchar_t **args) { // CLASS: wait for a visible top-level window of that class
+         wanted = args[0];
+         wait_for(find_wanted_window, wanted);
      }},
     {L"show", 0,
      [](wchar_t **) { // the current window and the windows it owns
          dump(current, nullptr, L"");
-         for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
-             if (GetWindow(w, GW_OWNER) == current) dump(w, nullptr, L"");
+         for (HWND owned = GetTopWindow(nullptr); owned; owned = GetWindow(owned, GW_HWNDNEXT))
+             if (GetWindow(owned, GW_OWNER) == current) dump(owned, nullptr, L"");
      }},
     {L"set", 2,
-     [](wchar_t **a) { // ID TEXT: the text of a control
-         send(control(a[0]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[1]));
+     [](wchar_t **args) { // ID TEXT: the text of a control
+         send(control(args[0]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1]));
      }},
-    {L"press", 1, [](wchar_t **a) { send(control(a[0]), BM_CLICK); }}, // ID: a button
+    {L"press", 1, [](wchar_t **args) { send(control(args[0]), BM_CLICK); }}, // ID: a button
     {L"enabled", 1,
-     [](wchar_t **a) { // ID: wait until that control is enabled
-         wait_for([&] { return IsWindowEnabled(control(a[0])) != FALSE; }, L"an enabled control");
+     [](wchar_t **args) { // ID: wait until that control is enabled
+         wait_for([&] { return IsWindowEnabled(control(args[0])) != FALSE; },
+                  L"an enabled control");
      }},
-    {L"double-click", 2, [](wchar_t **a) { double_click(a[0], a[1]); }}, // ID N: line N of a list
+    {L"double-click", 2,
+     [](wchar_t **args) { double_click(args[0], args[1]); }}, // ID N: line N of a list
     {L"close", 0, [](wchar_t **) { PostMessageW(current, WM_CLOSE, 0, 0); }},
     {L"gone", 0,
      [](wchar_t **) { // wait until the current window has closed
@@ -148,10 +163,10 @@ const struct {
 int wmain(int argc, wchar_t **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     for (int i = 1; i < argc; ++i) {
-        auto step =
-            std::ranges::find_if(steps, [&](const auto &s) { return argv[i] == Text(s.name); });
+        auto step = std::ranges::find_if(
+            steps, [&](const auto &known) { return argv[i] == Text(known.name); });
         if (step == std::end(steps) || i + step->arguments >= argc)
-            return print(Text(L"carvelo-driver: cannot run the step ") + argv[i], stderr), 1;
+            fail(Text(L"cannot run the step ") + argv[i]);
         step->run(argv + i + 1);
         i += step->arguments;
     }

@@ -2,13 +2,14 @@
 # carvelo.exe as built, then as a user drives it: its window against a slow server, then the
 # update of a copy: an error page answered 200 OK, a build blocked by a leftover one, then applied.
 source "$(dirname "$0")/lib.sh"
+system_dlls='kernel32|user32|gdi32|comdlg32|ws2_32|msvcrt|advapi32|shell32|ole32|comctl32'
 for program in "$CARVELO_EXE 0.1.3" "$CARVELO_NEXT_EXE 0.1.4"; do
   read -r file version <<<"$program"
   headers=$("${OBJDUMP:?}" -p "$file") && resources=$("${WINDRES:?}" -i "$file" -O rc) ||
     fatal "cannot read $file"
-  check "$version: a PE32 GUI program for i386 that imports system DLLs only" "pei-i386 010b 00000002" \
-    "$(sed -n -E 's/.*file format (pei-i386)$/\1/p; s/^(Magic|Subsystem)\s+(\S+).*/\2/p; /DLL Name: /{
-      /: (kernel32|user32|gdi32|comdlg32|ws2_32|msvcrt|advapi32|shell32|ole32|comctl32)\.dll$/I!p}' \
+  check "$version: a PE32 GUI program for i386 that imports system DLLs only" \
+    "pei-i386 010b 00000002" "$(sed -n -E 's/.*file format (pei-i386)$/\1/p;
+      s/^(Magic|Subsystem)\s+(\S+).*/\2/p; /DLL Name: /{/: ('"$system_dlls"')\.dll$/I!p}' \
       <<<"$headers" | xargs)"
   check "$version: the version resource" "FILEVERSION ${version//./, }, 0
 FileVersion: $version
@@ -36,10 +37,10 @@ check "the class, the fixed frame, the controls in creation order, the hidden pa
   ListBox "" id 2 style 50800001 at 10,100 size 200x<whole lines>
   Static "더블클릭하면 가사가 열립니다." id 0 style 50000000 at 10,220 size 200x15
 ListBox "" id 0 style 04c00000 class 00000008 size 112x27 hidden' \
-  "$(sed -E 's/(id 2 style 50[8a]00001 at 10,100 size 200x)1[01][0-9]$/\1<whole lines>/' <<<"$output")"
+  "$(sed -E 's/(id 2 style 50[8a]00001 .* 200x)1[01][0-9]$/\1<whole lines>/' <<<"$output")"
 
-drive find carvelo press 1 find '#32770' set 1148 "$folder" press 1 \
-  set 1148 "\"$unknown.mp3\" \"$spring.mp3\" \"$morning.mp3\"" press 1 gone find carvelo press 1 show
+drive find carvelo press 1 find '#32770' set 1148 "$folder" press 1 set 1148 \
+  "\"$unknown.mp3\" \"$spring.mp3\" \"$morning.mp3\"" press 1 gone find carvelo press 1 show
 check "during a batch the button is disabled, and a click on it opens no dialog" \
   'Button "가사 다운로드" disabled' "$(brief 'Button|#32770')"
 drive find carvelo enabled 1 show
@@ -55,8 +56,9 @@ xwd -root -silent >"$work/screen.xwd" && ffmpeg -loglevel error -y -i "$work/scr
 drive find carvelo double-click 2 0 double-click 2 3
 check "a failure line and the closing line open nothing" 0 "$(pgrep -c -f notepad.exe)"
 drive find carvelo double-click 2 2 find Notepad show close exits
+shown='[ti:Morning Walk]\r\n[00:00.00]first line of the morning\r\n[00:01.50]second line\r\n'
 check "a success line opens its lyrics in Notepad" "Notepad \"$morning.lrc - Notepad\"
-Edit \"[ti:Morning Walk]\\r\\n[00:00.00]first line of the morning\\r\\n[00:01.50]second line\\r\\n\"" \
+Edit \"$shown\"" \
   "$(sed -E '/^ *(Notepad|Edit)/!d; s/^ +//; s/ id .*//' <<<"$output")"
 
 drive find carvelo press 1 find '#32770' show press 2 gone find carvelo show close exits
@@ -83,7 +85,7 @@ start_with_previous_build() {
   start_carvelo "$exe"
   wait_until 60 beside_is "$1" || check "the files beside the program" "$1" "$(beside)"
   drive find carvelo show close exits
-  check "no message shows; the program runs on" "exited" "$(grep -e exited -e '#32770' <<<"$output")"
+  check "no message shows; the program runs on" "exited" "$(grep -E 'exited|#32770' <<<"$output")"
 }
 
 kill $server_pid && wait $server_pid

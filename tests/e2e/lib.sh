@@ -17,10 +17,10 @@ trap finish EXIT
 
 # start_server [OPTION...]: on 127.0.0.1:80, carvelo.exe's server, logging to $work/requests.log.
 start_server() {
-  "${LYRICS_SERVER:?}" --address 127.0.0.1 --port 80 --lyrics "$work/lyrics" --builds "$work/builds" \
-    --log "$work/requests.log" "$@" >"$work/server.out" 2>&1 &
+  "${LYRICS_SERVER:?}" --address 127.0.0.1 --port 80 --lyrics "$work/lyrics" \
+    --builds "$work/builds" --log "$work/requests.log" "$@" >"$work/server.out" 2>&1 &
   server_pid=$!
-  wait_until 10 grep -q '^listening on' "$work/server.out" || fatal "no server: $(cat "$work/server.out")"
+  wait_until 10 grep -q '^listening' "$work/server.out" || fatal "no server: $(<"$work/server.out")"
 }
 
 start_carvelo() {
@@ -41,6 +41,7 @@ flock -w 900 8 || fatal "another end-to-end test holds port 80"
 if [ ! -f "$WINEPREFIX/.carvelo-e2e-ready" ]; then
   { "$WINE_RUN" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
     "$WINE_RUN" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f &&
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" && wineserver -w; } >/dev/null 2>&1 &&
-    touch "$WINEPREFIX/.carvelo-e2e-ready" || fatal "cannot prepare $WINEPREFIX (is fonts-wine there?)"
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" &&
+    wineserver -w; } >/dev/null 2>&1 && touch "$WINEPREFIX/.carvelo-e2e-ready" ||
+    fatal "cannot prepare $WINEPREFIX (is fonts-wine there?)"
 fi
