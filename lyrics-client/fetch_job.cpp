@@ -10,9 +10,9 @@
 #error "CARVELO_SERVER_HOST names the lyrics server of this build"
 #endif
 
-const LyricsServer default_lyrics_server = {CARVELO_SERVER_HOST, http_port};
-
 namespace {
+
+constexpr int lyrics_server_port = 80; // also the update server's
 
 // Where the extension of the final component begins: its last "." unless
 // that is the component's first character; otherwise the end of the path.
@@ -49,6 +49,8 @@ bool run_job(const path_char *input_path, int input_length, const LyricsServer &
 }
 
 } // namespace
+
+const LyricsServer default_lyrics_server = {CARVELO_SERVER_HOST, lyrics_server_port};
 
 bool is_success_line(const path_char *line) {
     for (const path_char *prefix = success_line_prefix; *prefix != path_char{}; ++prefix, ++line)

@@ -22,9 +22,6 @@ constexpr int deadline_for(unsigned long long body_bytes) {
     return ms > 60000 ? static_cast<int>(ms) : 60000;
 }
 
-// The port of the lyrics and update server.
-inline constexpr int http_port = 80;
-
 // Bytes of a request buffer, terminator included; request paths are formatted into one too.
 inline constexpr int request_capacity = 1024;
 
