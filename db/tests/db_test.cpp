@@ -22,13 +22,15 @@ db_res *const stale_table = reinterpret_cast<db_res *>(0x1); // for db_exec to o
 // A table as the host reads it: a line of names (none without rows), then a
 // line per row, each value after a '|', SQL NULL as "∅".
 std::string text_of(const db_res &table) {
-    std::string text;
-    for (uint32_t r = 0; table.col_names && r <= table.row_count; r++, text += '\n') {
-        for (uint32_t c = 0; c < table.col_count; c++) {
-            const char *value = r ? table.rows[r - 1][c] : table.col_names[c];
-            text += "|" + std::string(value ? value : "∅");
-        }
-    }
+    if (!table.col_names) return "";
+    auto line = [&](char *const *values) {
+        std::string text;
+        for (uint32_t column = 0; column < table.col_count; column++)
+            text += "|" + std::string(values[column] ? values[column] : "∅");
+        return text + "\n";
+    };
+    std::string text = line(table.col_names);
+    for (uint32_t row = 0; row < table.row_count; row++) text += line(table.rows[row]);
     return text;
 }
 
