@@ -20,9 +20,7 @@ const std::string fixtures = TOLMEK_FONT_FIXTURES "/";
 
 struct Box {
     int32_t x, y, w, h;
-    bool holds(int32_t px, int32_t py) const {
-        return px >= x && py >= y && px < x + w && py < y + h;
-    }
+    bool holds(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }
 };
 
 // Every target: width x height pixels between guards that no drawing may change.
@@ -75,16 +73,11 @@ const std::map<std::string, Shape> shapes = {
     {"mono.bdf m", {"#........#", ".##....##."}},
 };
 
-struct Placement {
-    char glyph;
-    int32_t x, baseline;
-};
-
 struct Example {
     const char *text;
     Box box;
     int32_t flags, result;
-    std::vector<Placement> glyphs;
+    std::vector<std::tuple<char, int32_t, int32_t>> glyphs; // the character, x, baseline
     std::string font = "layout.ttf"; // among the fixtures, unless a full path
     int32_t size = 10;
 };
@@ -132,10 +125,8 @@ void expect_example(const Example &example, bool as_utf8) {
     EXPECT_EQ(draw(drawn, example.text, example.box, example.size, white, example.flags, as_utf8),
               example.result);
     const Box clip = example.flags & TEXT_CLIP ? example.box : Box{-99, -99, 999, 999};
-    for (const Placement &placed : example.glyphs) {
-        const Shape &shape = shapes.at(example.font + " " + placed.glyph);
-        paint(expected, shape, placed.x, placed.baseline, clip);
-    }
+    for (auto [glyph, x, baseline] : example.glyphs)
+        paint(expected, shapes.at(example.font + " " + glyph), x, baseline, clip);
     EXPECT_TRUE(drawn == expected);
 }
 

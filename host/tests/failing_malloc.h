@@ -12,9 +12,13 @@ inline struct {
     bool counting, failed;
     long allocations, countdown; // countdown: allocations until the failing one
 } state;
+// Counts an allocation while counting; true for the one to fail.
 inline bool fails_now() {
-    return state.counting && ++state.allocations && state.countdown > 0 && --state.countdown == 0 &&
-           (state.failed = true);
+    if (!state.counting) return false;
+    state.allocations++;
+    if (state.countdown <= 0 || --state.countdown > 0) return false;
+    state.failed = true;
+    return true;
 }
 } // namespace failing_malloc
 
