@@ -102,28 +102,22 @@ function(tolmek_device_library_abi_test target name exports imports)
   set(extra_needed "")
   if(TOLMEK_SANITIZE)
     # The sanitizer build carries its runtimes and their entry points.
-    set(extra_needed "libasan\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+")
+    set(extra_needed --extra-needed "libasan\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+")
   endif()
   if(TOLMEK_FLAVOUR STREQUAL "mipsel")
     set(libc --libc libc.so.0 --device)
   else()
     set(libc --libc libc.so.6)
   endif()
-  add_test(NAME ${target}.abi
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/abi/check_library.sh
-      --library $<TARGET_FILE:${target}>
+  tolmek_add_test(NAME ${target}.abi LABELS unit abi
+    SCRIPT ${PROJECT_SOURCE_DIR}/tests/abi/check_library.sh
+    ARGS --library $<TARGET_FILE:${target}>
       --soname libtolmek-${name}.so.2
       --exports ${exports}
       --imports ${imports}
       --libc-functions ${TOLMEK_DEVICE_LIBC_LIST}
       --host-services ${PROJECT_SOURCE_DIR}/host/services.list
-      --extra-needed "${extra_needed}"
-      ${libc})
-  set(labels unit abi)
-  if(NOT TOLMEK_FLAVOUR STREQUAL "native")
-    list(APPEND labels ${TOLMEK_FLAVOUR})
-  endif()
-  set_tests_properties(${target}.abi PROPERTIES LABELS "${labels}")
+      ${extra_needed} ${libc})
 endfunction()
 
 # The library, its development link, its header and a pkg-config file whose
