@@ -1,8 +1,17 @@
 // A malloc replacing the C library's, to count allocations and fail one; its blocks come
-// filled with junk, as recycled memory may be. Never under AddressSanitizer, which owns malloc.
+// filled with junk, as recycled memory may be. Under AddressSanitizer, which owns malloc, nothing
+// is replaced and nothing counted: counts_allocations tells.
 #pragma once
 
 #include <string.h>
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool counts_allocations = false;
+inline void start_counting(long = 0) {}
+inline bool stop_counting() { return false; }
+inline long allocations() { return 0; }
+#else
+constexpr bool counts_allocations = true;
 
 extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
     *__libc_realloc(void *, size_t);
@@ -41,3 +50,4 @@ extern "C" void *calloc(size_t count, size_t size) noexcept {
 extern "C" void *realloc(void *block, size_t size) noexcept {
     return failing_malloc::fails_now() ? nullptr : __libc_realloc(block, size);
 }
+#endif
