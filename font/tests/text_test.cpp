@@ -128,7 +128,9 @@ void expect_example(const Example &example, bool as_utf8, bool warm) {
         draw(drawn, example.text, example.box, example.size, white, example.flags, as_utf8);
     stop_counting();
     EXPECT_EQ(result, example.result);
-    if (counts_allocations && warm && example.cached) EXPECT_EQ(allocations(), 1);
+    if (counts_allocations && warm && example.cached) {
+        EXPECT_EQ(allocations(), 1);
+    }
     const Box clip = example.flags & TEXT_CLIP ? example.box : Box{-99, -99, 999, 999};
     for (auto [glyph, x, baseline] : example.glyphs)
         paint(expected, shapes.at(example.font + " " + glyph), x, baseline, clip);
