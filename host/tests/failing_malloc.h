@@ -5,17 +5,6 @@
 
 #include <string.h>
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool counts_allocations = false;
-inline void start_counting(long = 0) {}
-inline bool stop_counting() { return false; }
-inline long allocations() { return 0; }
-#else
-constexpr bool counts_allocations = true;
-
-extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
-    *__libc_realloc(void *, size_t);
-
 namespace failing_malloc {
 inline struct {
     bool counting, failed;
@@ -39,6 +28,14 @@ inline bool stop_counting() {
     return failing_malloc::state.failed;
 }
 inline long allocations() { return failing_malloc::state.allocations; }
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool counts_allocations = false;
+#else
+constexpr bool counts_allocations = true;
+
+extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
+    *__libc_realloc(void *, size_t);
 
 extern "C" void *malloc(size_t size) noexcept {
     void *block = failing_malloc::fails_now() ? nullptr : __libc_malloc(size);
