@@ -2,11 +2,12 @@
 #
 #   tolmek_add_test(NAME name SOURCES ... [LIBRARIES ...] [LABELS ...]
 #                   [ARGS ...] [FIXTURES ...] [ENVIRONMENT ...] [OWN_MAIN])
-#   tolmek_add_test(NAME name SCRIPT file [LABELS ...] [ARGS ...] [FIXTURES ...]
-#                   [ENVIRONMENT ...])
+#   tolmek_add_test(NAME name SCRIPT file | COMMAND ... [LABELS ...] [ARGS ...]
+#                   [FIXTURES ...] [ENVIRONMENT ...])
 #
 # Builds a GoogleTest program and registers it with CTest, or registers a
-# bash script (a path from the calling folder) with its arguments. OWN_MAIN:
+# bash script (a path from the calling folder) or a command with its
+# arguments. OWN_MAIN:
 # the sources define main (to take arguments) instead of GoogleTest's. The
 # flavour is added as a label (windows, mipsel); cross-built programs run
 # through the flavour's emulator (wine, qemu) automatically.
@@ -26,8 +27,10 @@ set(TOLMEK_TEST_ENVIRONMENT
 
 function(tolmek_add_test)
   cmake_parse_arguments(PARSE_ARGV 0 T "OWN_MAIN" "NAME;SCRIPT"
-                        "SOURCES;LIBRARIES;LABELS;ARGS;FIXTURES;ENVIRONMENT")
-  if(T_SCRIPT)
+                        "SOURCES;LIBRARIES;LABELS;ARGS;FIXTURES;ENVIRONMENT;COMMAND")
+  if(T_COMMAND)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} ${T_ARGS})
+  elseif(T_SCRIPT)
     cmake_path(ABSOLUTE_PATH T_SCRIPT BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
     add_test(NAME ${T_NAME} COMMAND bash ${T_SCRIPT} ${T_ARGS})
   else()

@@ -1,4 +1,5 @@
-// Each decoder against a reference decoder's PCM, the format announced, seeks, refusals.
+// The registry's pick; each decoder against a reference decoder's PCM, the format announced,
+// seeks, refusals.
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
@@ -25,6 +26,15 @@ std::string announced(int channels, int rate) {
 }
 
 } // namespace
+
+// The extension of the last path component picks the decoder, in any letter case.
+TEST(Registry, PicksTheDecoderByExtension) {
+    const std::pair<const char *, const audio_decoder *> picks[] = {
+        {"a.MP3", &decoder_mp3}, {"b.Ogg", &decoder_vorbis}, {"c.flac", &decoder_flac},
+        {"d.wav", nullptr},      {"e.mp3.txt", nullptr},
+    };
+    for (auto [path, decoder] : picks) EXPECT_EQ(audio_get_decoder(path), decoder) << path;
+}
 
 // Read to the end in any size, then sought: exactly within the length, refused past it.
 TEST(Decoding, DeliversTheReferencePcmInAnyReadSizeAndSeeks) {
