@@ -158,10 +158,10 @@ TEST(Layout, ExamplesOnBothTargetsFromBothTextForms) {
 // Alone, and through a grey glyph ("h": a full column, then one at coverage 128).
 TEST(Blend, ExamplesAloneAndThroughAGreyGlyph) {
     // A coverage, the image pixel and the framebuffer pixel it gives.
-    std::tuple<unsigned, uint32_t, uint16_t> cases[] = {{255, 0x11223344, 0xF81F},
-                                                        {128, 0x7F808081, 0xB9F7},
-                                                        {4, 0xECDCCCBD, 0x7BCF},
-                                                        {3, 0xEDDDCDBD, 0x7BEF}};
+    std::tuple<unsigned, uint32_t, uint16_t> cases[] = {
+        {255, 0x11223344, 0xF81F}, {128, 0x7F808081, 0xB9F7}, {4, 0xECDCCCBD, 0x7BCF},
+        {3, 0xEDDDCDBD, 0x7BEF},   {1, 0xEFDFCFBF, 0x7BEF},
+    };
     for (auto [coverage, image, fb] : cases) {
         uint32_t pixel = 0xF0E0D0C0; // bytes C0 D0 E0 F0 on the little-endian targets
         font::blend_image_pixel(reinterpret_cast<uint8_t *>(&pixel), 0x11223344, coverage);
