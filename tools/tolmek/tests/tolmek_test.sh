@@ -45,12 +45,9 @@ done
 
 # sql: values escaped one row a line, or as JSON; a failure names the file.
 db=$work/music.db
-check "sql text" 0 'id	title
-1	밤편지
-2	NULL
-3	a\tb\nc\\"' "" sql "$db" "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT);
-  INSERT INTO songs(title) VALUES ('밤편지'), (NULL), ('a	b' || char(10) || 'c\\\"');
-  SELECT * FROM songs"
+check "sql text" 0 $'id\ttitle\n1\t밤편지\n2\tNULL\n3\ta\\tb\\nc\\\\"' "" sql "$db" \
+  "CREATE TABLE songs(id INTEGER PRIMARY KEY, title TEXT); INSERT INTO songs(title)
+  VALUES ('밤편지'), (NULL), ('a' || char(9) || 'b' || char(10) || 'c\\\"'); SELECT * FROM songs"
 check "sql json" 0 '[
 {"id": "1", "the title": "밤편지"},
 {"id": "2", "the title": null},
