@@ -68,7 +68,6 @@ int mp3_release_tag_converters() {
 
 } // namespace audio
 
-// Returns 0, or -1 with the previous setting in force (see the header).
 extern "C" int decoder_mp3_set_tag_native_encoding(const char *name) {
     return name ? audio::change_setting(name) : audio::clear_setting();
 }

@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <array>
 #include <string_view>
 
 #include "mp3_tag_encoding.h"
@@ -114,36 +115,45 @@ bool id3v2_text(mpg123_string *raw, const TagConverters &converters, char **text
 }
 
 // A fixed-width ID3v1 field without its trailing spaces, up to its first NUL.
-std::string_view id3v1_field(const char *field, size_t width) {
-    while (width > 0 && field[width - 1] == ' ') width--;
-    return {field, strnlen(field, width)};
+template <size_t width>
+std::string_view id3v1_field(const char (&field)[width]) {
+    size_t end = width;
+    while (end > 0 && field[end - 1] == ' ') end--;
+    return {field, strnlen(field, end)};
 }
 
-bool id3v1_text(const char *field, size_t width, libiconv_t from_native, char **text) {
+bool id3v1_text(std::string_view bytes, libiconv_t from_native, char **text) {
     *text = nullptr;
-    std::string_view bytes = id3v1_field(field, width);
     if (bytes.empty()) return true;
     size_t length;
     *text = from_native ? convert_text(from_native, bytes, &length) : copy_text(bytes);
     return *text != nullptr && make_well_formed_utf8(text);
 }
 
-bool fill_from_id3v2(mpg123_id3v2 &v2, const TagConverters &converters, audio_tags *tags) {
-    return id3v2_text(v2.title, converters, &tags->title) &&
-           id3v2_text(v2.artist, converters, &tags->artist) &&
-           id3v2_text(v2.album, converters, &tags->album) &&
-           id3v2_text(v2.year, converters, &tags->year) &&
-           id3v2_text(v2.genre, converters, &tags->genre) &&
-           id3v2_text(v2.comment, converters, &tags->description);
+// The frame texts of an ID3v2 tag in the order of tag_fields.
+std::array<mpg123_string *, tag_field_count> id3v2_texts(const mpg123_id3v2 &v2) {
+    return {v2.title, v2.artist, v2.album, v2.year, v2.genre, v2.comment};
 }
 
-// The ID3v1 genre is a number and stays unconverted (null).
+// The fields of an ID3v1 tag in the order of tag_fields. Its genre is a
+// number and stays unconverted: empty, so the text is null.
+std::array<std::string_view, tag_field_count> id3v1_texts(const mpg123_id3v1 &v1) {
+    return {id3v1_field(v1.title), id3v1_field(v1.artist), id3v1_field(v1.album),
+            id3v1_field(v1.year),  std::string_view(),     id3v1_field(v1.comment)};
+}
+
+bool fill_from_id3v2(const mpg123_id3v2 &v2, const TagConverters &converters, audio_tags *tags) {
+    const auto texts = id3v2_texts(v2);
+    for (size_t i = 0; i < tag_field_count; ++i)
+        if (!id3v2_text(texts[i], converters, &(tags->*tag_fields[i]))) return false;
+    return true;
+}
+
 bool fill_from_id3v1(const mpg123_id3v1 &v1, libiconv_t from_native, audio_tags *tags) {
-    return id3v1_text(v1.title, sizeof v1.title, from_native, &tags->title) &&
-           id3v1_text(v1.artist, sizeof v1.artist, from_native, &tags->artist) &&
-           id3v1_text(v1.album, sizeof v1.album, from_native, &tags->album) &&
-           id3v1_text(v1.year, sizeof v1.year, from_native, &tags->year) &&
-           id3v1_text(v1.comment, sizeof v1.comment, from_native, &tags->description);
+    const auto texts = id3v1_texts(v1);
+    for (size_t i = 0; i < tag_field_count; ++i)
+        if (!id3v1_text(texts[i], from_native, &(tags->*tag_fields[i]))) return false;
+    return true;
 }
 
 } // namespace

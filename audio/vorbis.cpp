@@ -42,10 +42,7 @@ struct StateFree {
 struct StateClear {
     void operator()(VorbisState *state) const {
         ov_clear(&state->file);
-        for (char *text :
-             {state->repaired.title, state->repaired.artist, state->repaired.album,
-              state->repaired.year, state->repaired.genre, state->repaired.description})
-            free(text);
+        tags_free_texts(&state->repaired);
         free(state);
     }
 };
@@ -71,10 +68,7 @@ OpenedState open_file(const char *path) {
 // Texts that are not well-formed UTF-8 are replaced by repaired copies that
 // the state owns; the others keep pointing into the comment storage.
 bool repair_tags(VorbisState *state, audio_tags *tags) {
-    constexpr char *audio_tags::*fields[] = {&audio_tags::title, &audio_tags::artist,
-                                             &audio_tags::album, &audio_tags::year,
-                                             &audio_tags::genre, &audio_tags::description};
-    for (char *audio_tags::*field : fields) {
+    for (char *audio_tags::*field : tag_fields) {
         if (is_well_formed_utf8(tags->*field)) continue;
         char *copy = strdup(tags->*field);
         if (!copy || !make_well_formed_utf8(&copy)) return false;

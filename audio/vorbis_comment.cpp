@@ -7,27 +7,26 @@
 
 #include <string_view>
 
+#include "tags.h"
+
 namespace audio {
 namespace {
 
-struct Key {
-    std::string_view prefix; // the key and its "=", matched with letter case
-    char *audio_tags::*field;
+// The key of each field of tag_fields, in its order, with its "=": matched
+// with letter case.
+constexpr std::string_view key_prefixes[] = {
+    "TITLE=", "ARTIST=", "ALBUM=", "YEAR=", "GENRE=", "DESCRIPTION=",
 };
-
-constexpr Key keys[] = {
-    {"TITLE=", &audio_tags::title}, {"ARTIST=", &audio_tags::artist},
-    {"ALBUM=", &audio_tags::album}, {"YEAR=", &audio_tags::year},
-    {"GENRE=", &audio_tags::genre}, {"DESCRIPTION=", &audio_tags::description},
-};
+static_assert(std::size(key_prefixes) == tag_field_count);
 
 } // namespace
 
 char **vorbis_comment_field(const char *comment, audio_tags *tags, size_t *value_offset) {
-    for (const Key &key : keys) {
-        if (strncmp(comment, key.prefix.data(), key.prefix.size()) != 0) continue;
-        *value_offset = key.prefix.size();
-        return &(tags->*key.field);
+    for (size_t i = 0; i < tag_field_count; ++i) {
+        std::string_view prefix = key_prefixes[i];
+        if (strncmp(comment, prefix.data(), prefix.size()) != 0) continue;
+        *value_offset = prefix.size();
+        return &(tags->*tag_fields[i]);
     }
     return nullptr;
 }

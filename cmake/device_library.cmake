@@ -2,9 +2,8 @@
 #
 #   tolmek_device_library(target NAME name
 #                         SOURCES ...           # implementation files
-#                         VERSION_SCRIPT file   # exactly the interface names
-#                         EXPECTED_EXPORTS file # the same names with their kinds
 #                         DEPENDENCIES dep::...
+#                         [EXPORTS file]        # exactly the interface names, with their kinds
 #                         [IMPORTS file]        # dependency functions it may use
 #                         [PUBLIC_HEADER file]  # installed under include/tolmek
 #                         [DESCRIPTION text])   # for its pkg-config file
@@ -16,18 +15,23 @@
 # header-only standard facilities. On the device it links against the C
 # library stub of device_libc.cmake and libgcc.a, nothing else.
 #
-# IMPORTS defaults to imports.list and PUBLIC_HEADER to tolmek_<name>.h,
-# beside the calling CMakeLists.txt. An ABI test checks the
-# built file against EXPECTED_EXPORTS, IMPORTS, the C library allowlist and
-# the host services; the install rules put the library, its development
-# link, its header and tolmek-<name>.pc in the install tree.
+# EXPORTS defaults to exports.list, IMPORTS to imports.list and
+# PUBLIC_HEADER to tolmek_<name>.h, beside the calling CMakeLists.txt. The
+# linker's version script is generated from EXPORTS, so the names are
+# written once. An ABI test checks the built file against EXPORTS, IMPORTS,
+# the C library allowlist and the host services; the install rules put the
+# library, its development link, its header and tolmek-<name>.pc in the
+# install tree.
 
 include(device_libc)
 
 function(tolmek_device_library target)
   cmake_parse_arguments(PARSE_ARGV 1 L ""
-    "NAME;VERSION_SCRIPT;EXPECTED_EXPORTS;IMPORTS;PUBLIC_HEADER;DESCRIPTION"
+    "NAME;EXPORTS;IMPORTS;PUBLIC_HEADER;DESCRIPTION"
     "SOURCES;DEPENDENCIES")
+  if(NOT L_EXPORTS)
+    set(L_EXPORTS ${CMAKE_CURRENT_SOURCE_DIR}/exports.list)
+  endif()
   if(NOT L_IMPORTS)
     set(L_IMPORTS ${CMAKE_CURRENT_SOURCE_DIR}/imports.list)
   endif()
@@ -37,6 +41,8 @@ function(tolmek_device_library target)
   if(NOT L_DESCRIPTION)
     set(L_DESCRIPTION "libtolmek-${L_NAME}, a device library of the ovra player")
   endif()
+  set(version_script ${CMAKE_CURRENT_BINARY_DIR}/exports.map)
+  tolmek_write_version_script(${L_EXPORTS} ${version_script})
 
   add_library(${target} SHARED ${L_SOURCES})
   set_target_properties(${target} PROPERTIES
@@ -48,7 +54,7 @@ function(tolmek_device_library target)
     VISIBILITY_INLINES_HIDDEN ON
     LINKER_LANGUAGE C
     SKIP_BUILD_RPATH ON
-    LINK_DEPENDS ${L_VERSION_SCRIPT}
+    LINK_DEPENDS ${version_script}
     TOLMEK_IMPORTS ${L_IMPORTS})
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
@@ -59,7 +65,7 @@ function(tolmek_device_library target)
   # --as-needed drops the C++ runtime that CMake adds for C++ sources (and
   # the sanitizer flags would otherwise keep).
   target_link_options(${target} PRIVATE -Wl,--as-needed
-    -Wl,--version-script=${L_VERSION_SCRIPT} -Wl,--no-undefined-version)
+    -Wl,--version-script=${version_script} -Wl,--no-undefined-version)
   if(TOLMEK_FLAVOUR STREQUAL "mipsel")
     # The device's C library has neither fortify variants nor stack
     # protector hooks to call.
@@ -78,37 +84,40 @@ function(tolmek_device_library target)
   endforeach()
   set_property(GLOBAL APPEND PROPERTY TOLMEK_DEVICE_LIBRARIES ${target})
 
-  tolmek_device_library_abi_test(${target} ${L_NAME} ${L_EXPECTED_EXPORTS} ${L_IMPORTS})
+  tolmek_device_library_abi_test(${target} ${L_NAME} ${L_EXPORTS} ${L_IMPORTS})
   tolmek_device_library_install(${target} ${L_NAME} "${L_PUBLIC_HEADER}" "${L_DESCRIPTION}"
     "${L_DEPENDENCIES}")
+endfunction()
+
+# The linker's version script: the names of the export list global,
+# everything else local. Rewritten only when the names change.
+function(tolmek_write_version_script exports output)
+  tolmek_read_names(${exports} names)
+  list(JOIN names ";\n    " globals)
+  file(CONFIGURE OUTPUT ${output} @ONLY CONTENT
+    "/* Generated from ${exports}. */\n{\n  global:\n    ${globals};\n  local:\n    *;\n};\n")
 endfunction()
 
 function(tolmek_device_library_abi_test target name exports imports)
   set(extra_needed "")
   if(TOLMEK_SANITIZE)
     # The sanitizer build carries its runtimes and their entry points.
-    set(extra_needed "libasan\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+")
+    set(extra_needed --extra-needed "libasan\\.so\\.[0-9]+|libubsan\\.so\\.[0-9]+")
   endif()
   if(TOLMEK_FLAVOUR STREQUAL "mipsel")
     set(libc --libc libc.so.0 --device)
   else()
     set(libc --libc libc.so.6)
   endif()
-  add_test(NAME ${target}.abi
-    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/abi/check_library.sh
-      --library $<TARGET_FILE:${target}>
+  tolmek_add_test(NAME ${target}.abi LABELS unit abi
+    SCRIPT ${PROJECT_SOURCE_DIR}/tests/abi/check_library.sh
+    ARGS --library $<TARGET_FILE:${target}>
       --soname libtolmek-${name}.so.2
       --exports ${exports}
       --imports ${imports}
       --libc-functions ${TOLMEK_DEVICE_LIBC_LIST}
       --host-services ${PROJECT_SOURCE_DIR}/host/services.list
-      --extra-needed "${extra_needed}"
-      ${libc})
-  set(labels unit abi)
-  if(NOT TOLMEK_FLAVOUR STREQUAL "native")
-    list(APPEND labels ${TOLMEK_FLAVOUR})
-  endif()
-  set_tests_properties(${target}.abi PROPERTIES LABELS "${labels}")
+      ${extra_needed} ${libc})
 endfunction()
 
 # The library, its development link, its header and a pkg-config file whose

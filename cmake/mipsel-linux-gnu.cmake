@@ -10,7 +10,8 @@ if(NOT TOLMEK_MIPSEL_SYSROOT)
   if(DEFINED ENV{TOLMEK_MIPSEL_SYSROOT})
     set(TOLMEK_MIPSEL_SYSROOT $ENV{TOLMEK_MIPSEL_SYSROOT})
   else()
-    get_filename_component(TOLMEK_MIPSEL_SYSROOT ${CMAKE_CURRENT_LIST_DIR}/../.deps/mipsel-sysroot ABSOLUTE)
+    get_filename_component(TOLMEK_MIPSEL_SYSROOT
+                           ${CMAKE_CURRENT_LIST_DIR}/../.deps/mipsel-sysroot ABSOLUTE)
   endif()
 endif()
 set(TOLMEK_MIPSEL_SYSROOT ${TOLMEK_MIPSEL_SYSROOT} CACHE PATH "mipsel dependency sysroot")
@@ -20,7 +21,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-set(_tolmek_libdirs ${TOLMEK_MIPSEL_SYSROOT}/lib/mipsel-linux-gnu:${TOLMEK_MIPSEL_SYSROOT}/usr/lib/mipsel-linux-gnu)
+set(_tolmek_libdirs
+    ${TOLMEK_MIPSEL_SYSROOT}/lib/mipsel-linux-gnu:${TOLMEK_MIPSEL_SYSROOT}/usr/lib/mipsel-linux-gnu)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-rpath-link,${_tolmek_libdirs}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Wl,-rpath-link,${_tolmek_libdirs}")
 set(CMAKE_CROSSCOMPILING_EMULATOR

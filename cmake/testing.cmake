@@ -2,11 +2,15 @@
 #
 #   tolmek_add_test(NAME name SOURCES ... [LIBRARIES ...] [LABELS ...]
 #                   [ARGS ...] [FIXTURES ...] [ENVIRONMENT ...] [OWN_MAIN])
+#   tolmek_add_test(NAME name SCRIPT file | COMMAND ... [LABELS ...] [ARGS ...]
+#                   [FIXTURES ...] [ENVIRONMENT ...])
 #
-# Builds a GoogleTest program and registers it with CTest. OWN_MAIN: the
-# sources define main (to take arguments) instead of GoogleTest's. The flavour is
-# added as a label (windows, mipsel); cross-built programs run through the
-# flavour's emulator (wine, qemu) automatically.
+# Builds a GoogleTest program and registers it with CTest, or registers a
+# bash script (a path from the calling folder) or a command with its
+# arguments. OWN_MAIN:
+# the sources define main (to take arguments) instead of GoogleTest's. The
+# flavour is added as a label (windows, mipsel); cross-built programs run
+# through the flavour's emulator (wine, qemu) automatically.
 
 if(TOLMEK_FLAVOUR STREQUAL "native")
   find_package(GTest REQUIRED)
@@ -22,15 +26,22 @@ set(TOLMEK_TEST_ENVIRONMENT
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
 function(tolmek_add_test)
-  cmake_parse_arguments(PARSE_ARGV 0 T "OWN_MAIN" "NAME"
-                        "SOURCES;LIBRARIES;LABELS;ARGS;FIXTURES;ENVIRONMENT")
-  add_executable(${T_NAME} ${T_SOURCES})
-  if(T_OWN_MAIN)
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gmock)
+  cmake_parse_arguments(PARSE_ARGV 0 T "OWN_MAIN" "NAME;SCRIPT"
+                        "SOURCES;LIBRARIES;LABELS;ARGS;FIXTURES;ENVIRONMENT;COMMAND")
+  if(T_COMMAND)
+    add_test(NAME ${T_NAME} COMMAND ${T_COMMAND} ${T_ARGS})
+  elseif(T_SCRIPT)
+    cmake_path(ABSOLUTE_PATH T_SCRIPT BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    add_test(NAME ${T_NAME} COMMAND bash ${T_SCRIPT} ${T_ARGS})
   else()
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest_main GTest::gmock)
+    add_executable(${T_NAME} ${T_SOURCES})
+    if(T_OWN_MAIN)
+      target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gmock)
+    else()
+      target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest_main GTest::gmock)
+    endif()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} ${T_ARGS})
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME} ${T_ARGS})
   set(labels ${T_LABELS})
   if(NOT TOLMEK_FLAVOUR STREQUAL "native")
     list(APPEND labels ${TOLMEK_FLAVOUR})

@@ -9,8 +9,6 @@ extern "C" {
 
 char db_err_msg[DB_ERR_MSG_SIZE]; // empty when the library is loaded
 
-// Returns the handle (closed with db_close) or null on failure, with the
-// reason in db_err_msg and no connection left open.
 sqlite3 *db_open(const char *path) {
     if (!path) {
         // sqlite3_open would take null for a temporary database, which a
@@ -28,10 +26,8 @@ sqlite3 *db_open(const char *path) {
     return db;
 }
 
-// Returns sqlite3_close's result unchanged; the handle is gone only on 0.
 int db_close(sqlite3 *db) { return sqlite3_close(db); }
 
-// Returns SQLite's text (released with db_free) or null.
 char *db_mprintf(const char *format, ...) {
     va_list ap;
     va_start(ap, format);
@@ -40,10 +36,8 @@ char *db_mprintf(const char *format, ...) {
     return text;
 }
 
-// Returns SQLite's text (released with db_free) or null.
 char *db_vmprintf(const char *format, va_list ap) { return sqlite3_vmprintf(format, ap); }
 
-// Hands a formatted string back to SQLite's allocator; null is ignored.
 void db_free(void *text) { sqlite3_free(text); }
 
 } // extern "C"

@@ -197,9 +197,6 @@ int run_into_table(sqlite3 *db, const char *sql, linked_list &rows, db_res **res
 
 extern "C" {
 
-// Returns 0, or -1 with the reason in db_err_msg. *res (when res is given)
-// is cleared on entry and holds the table only on success; the caller
-// releases it with db_free_res.
 int db_exec(sqlite3 *db, const char *sql, db_res **res) {
     if (res) *res = nullptr;
     // Every call starts with an empty row list, as the host expects of it,
@@ -211,7 +208,6 @@ int db_exec(sqlite3 *db, const char *sql, db_res **res) {
     return res ? run_into_table(db, sql, rows, res) : run_without_table(db, sql);
 }
 
-// Frees every value and name, the arrays and the record; null is ignored.
 void db_free_res(db_res *res) {
     if (!res) return;
     free_strings(res->col_names, res->col_count);

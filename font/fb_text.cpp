@@ -28,14 +28,12 @@ Painter framebuffer_painter(tolmek_framebuffer *fb, uint32_t colour) {
 
 extern "C" {
 
-// Returns the y below the last line laid out (tolmek_font.h); y for a null record.
 int32_t fb_draw_text_unicode(tolmek_framebuffer *fb, const uint32_t *text, int32_t x, int32_t y,
                              int32_t w, int32_t h, int32_t size, uint32_t colour, int32_t flags) {
     return font::layout_text(font::framebuffer_painter(fb, colour), text, {x, y, w, h}, size,
                              flags);
 }
 
-// As fb_draw_text_unicode; the host's code points are freed before return.
 int32_t fb_draw_text(tolmek_framebuffer *fb, const char *text, int32_t x, int32_t y, int32_t w,
                      int32_t h, int32_t size, uint32_t colour, int32_t flags) {
     return font::layout_utf8(font::framebuffer_painter(fb, colour), text, {x, y, w, h}, size,

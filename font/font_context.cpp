@@ -200,7 +200,6 @@ using font::context;
 
 extern "C" {
 
-// Returns 0, or -1 with nothing of the new context left open.
 int font_open(const char *path) {
     if (context.library) return -1; // open, or a failed close still to be repeated
     if (!path || !font::keep_path(path) || !font::create_library() || !font::font_file_opens() ||
@@ -211,8 +210,6 @@ int font_open(const char *path) {
     return 0;
 }
 
-// Returns 0, or -1 when the library instance could not be released; it is
-// then kept for the next font_close to retry.
 int font_close(void) {
     if (context.manager) FTC_Manager_Done(context.manager); // the caches and the face with it
     context.manager = nullptr;

@@ -26,14 +26,12 @@ Painter image_painter(tolmek_image *image, uint32_t colour) {
 
 extern "C" {
 
-// Returns the y below the last line laid out (tolmek_font.h); y for a null image.
 int32_t image_draw_text_unicode(tolmek_image *image, const uint32_t *text, int32_t x, int32_t y,
                                 int32_t w, int32_t h, int32_t size, uint32_t colour,
                                 int32_t flags) {
     return font::layout_text(font::image_painter(image, colour), text, {x, y, w, h}, size, flags);
 }
 
-// As image_draw_text_unicode; the host's code points are freed before return.
 int32_t image_draw_text(tolmek_image *image, const char *text, int32_t x, int32_t y, int32_t w,
                         int32_t h, int32_t size, uint32_t colour, int32_t flags) {
     return font::layout_utf8(font::image_painter(image, colour), text, {x, y, w, h}, size, flags);

@@ -40,8 +40,8 @@ best_of() {
 
 report() {
   read -r wall cpu <<<"$2"
-  awk -v name="$1" -v w="$wall" -v c="$cpu" -v s="$seconds" \
-      'BEGIN { printf "%-16s wall %.3f s  cpu %.3f s  %.0fx real time (by cpu)\n", name, w, c, s / c }'
+  awk -v name="$1" -v w="$wall" -v c="$cpu" -v s="$seconds" 'BEGIN {
+    printf "%-16s wall %.3f s  cpu %.3f s  %.0fx real time (by cpu)\n", name, w, c, s / c }'
 }
 
 echo "$file: $seconds s of audio, best of $runs runs"

@@ -1,4 +1,5 @@
-// Each decoder against a reference decoder's PCM, the format announced, seeks, refusals.
+// The registry's pick; each decoder against a reference decoder's PCM, the format announced,
+// seeks, refusals.
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
@@ -6,13 +7,18 @@
 
 namespace {
 
+int16_t sample(const std::string &pcm, size_t index) {
+    int16_t value;
+    memcpy(&value, &pcm[2 * index], sizeof value);
+    return value;
+}
+
 // As many samples, none apart by more than tolerance.
-bool same_pcm(const std::string &a, const std::string &b, int tolerance) {
-    int16_t x = 0, y = 0;
-    bool same = a.size() == b.size();
-    for (size_t at = 0; same && at + 1 < a.size(); at += 2)
-        same = (memcpy(&x, &a[at], 2), memcpy(&y, &b[at], 2), std::abs(x - y) <= tolerance);
-    return same;
+bool same_pcm(const std::string &actual, const std::string &expected, int tolerance) {
+    if (actual.size() != expected.size()) return false;
+    for (size_t i = 0; i < actual.size() / 2; ++i)
+        if (std::abs(sample(actual, i) - sample(expected, i)) > tolerance) return false;
+    return true;
 }
 
 std::string announced(int channels, int rate) {
@@ -21,35 +27,45 @@ std::string announced(int channels, int rate) {
 
 } // namespace
 
+// The extension of the last path component picks the decoder, in any letter case.
+TEST(Registry, PicksTheDecoderByExtension) {
+    const std::pair<const char *, const audio_decoder *> picks[] = {
+        {"a.MP3", &decoder_mp3}, {"b.Ogg", &decoder_vorbis}, {"c.flac", &decoder_flac},
+        {"d.wav", nullptr},      {"e.mp3.txt", nullptr},
+    };
+    for (auto [path, decoder] : picks) EXPECT_EQ(audio_get_decoder(path), decoder) << path;
+}
+
 // Read to the end in any size, then sought: exactly within the length, refused past it.
 TEST(Decoding, DeliversTheReferencePcmInAnyReadSizeAndSeeks) {
     // The rate and channels delivered (MP3 is forced to them), the size of each read.
     const struct {
-        const char *file;
+        const char *name;
         int rate, channels;
         size_t chunk;
-    } cases[] = {
+    } files[] = {
         {"stereo_44100.mp3", 22050, 1, 3},      {"mono_22050.mp3", 48000, 2, 4608},
         {"stereo_44100.flac", 44100, 2, 1},     {"small_blocks.flac", 44100, 2, 4099},
         {"mono_22050.flac", 22050, 2, 1 << 20}, {"six_channels.flac", 48000, 2, 777},
         {"zero_total.flac", 44100, 2, 4096},    {"stereo_44100.ogg", 44100, 2, 1},
         {"mono_22050.ogg", 22050, 1, 1 << 20},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.file << " at " << c.rate << ", reads of " << c.chunk);
-        const audio_decoder *decoder = audio_get_decoder(c.file);
-        const bool mp3 = decoder == &decoder_mp3, unstated = strstr(c.file, "zero_total");
-        reference_sound_reset(mp3 ? c.rate : 8000, mp3 ? c.channels : 1);
-        DecoderStream stream(c.file);
+    for (const auto &file : files) {
+        SCOPED_TRACE(testing::Message()
+                     << file.name << " at " << file.rate << ", reads of " << file.chunk);
+        const audio_decoder *decoder = audio_get_decoder(file.name);
+        const bool mp3 = decoder == &decoder_mp3, unstated = strstr(file.name, "zero_total");
+        reference_sound_reset(mp3 ? file.rate : 8000, mp3 ? file.channels : 1);
+        DecoderStream stream(file.name);
         ASSERT_TRUE(stream);
-        EXPECT_EQ(announced(stream->channels, stream->rate), announced(c.channels, c.rate));
-        EXPECT_EQ(reference_sound_log(), announced(c.channels, c.rate));
+        EXPECT_EQ(announced(stream->channels, stream->rate), announced(file.channels, file.rate));
+        EXPECT_EQ(reference_sound_log(), announced(file.channels, file.rate));
         int last;
-        const std::string pcm = stream.read_all(c.chunk, &last);
+        const std::string pcm = stream.read_all(file.chunk, &last);
         // Tremor, an integer decoder, is at most 1 apart from oggdec; the device's mpg123 dithers.
         const int tolerance = decoder != &decoder_flac;
-        EXPECT_TRUE(same_pcm(pcm, read_file(fixture(c.file) + ".raw"), tolerance));
-        const int64_t frame = 2 * c.channels, frames = (int64_t)pcm.size() / frame;
+        EXPECT_TRUE(same_pcm(pcm, read_file(fixture(file.name) + ".raw"), tolerance));
+        const int64_t frame = 2 * file.channels, frames = (int64_t)pcm.size() / frame;
         EXPECT_EQ(stream->length, unstated ? 0 : frames);
         EXPECT_EQ(stream.tell(), frames);
         EXPECT_EQ(last, 0);
@@ -62,13 +78,13 @@ TEST(Decoding, DeliversTheReferencePcmInAnyReadSizeAndSeeks) {
         ASSERT_EQ(stream.seek(0), 0);
         ASSERT_EQ(stream.read(buffer, 1), 1);
         EXPECT_TRUE(decoder != &decoder_vorbis || stream.tell() == 0) << "a frame part read";
-        const int n = 1 + stream.read(buffer + 1, sizeof buffer - 1);
-        EXPECT_EQ(stream.tell(), n / frame);
+        const int delivered = 1 + stream.read(buffer + 1, sizeof buffer - 1);
+        EXPECT_EQ(stream.tell(), delivered / frame);
         const int64_t end = unstated ? frames * 2 : frames + (decoder == &decoder_vorbis);
         for (int64_t refused : {(int64_t)-1, end, INT64_MAX}) // Vorbis may seek to its end
             EXPECT_EQ(stream.seek(refused), -1) << refused;
         const std::string rest = stream.read_all(4096); // unstated, a failed seek loses the block
-        EXPECT_TRUE(unstated || same_pcm(rest, pcm.substr(n), tolerance)) << "unmoved";
+        EXPECT_TRUE(unstated || same_pcm(rest, pcm.substr(delivered), tolerance)) << "unmoved";
     }
     DecoderStream understated("understated.flac"); // blocks larger than its largest stated
     EXPECT_TRUE(understated.read_all(4096) == read_file(fixture("small_blocks.flac.raw")));

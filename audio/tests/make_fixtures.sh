@@ -50,7 +50,7 @@ ogg_tone() { # NAME RATE CHANNELS SECONDS OGGENC_OPTIONS...
 }
 ogg_tone stereo_44100 44100 2 3.0
 ogg_tone mono_22050 22050 1 1.0 -c TITLE=First -c ARTIST=Tolmek -c TITLE=Second \
-  -c title=lower -c ALBUM=A~B
+  -c title=lower -c ALBUM=A~B -c GENRE=Pop
 for kind in mp3 flac ogg; do head -c 100 "$dir/stereo_44100.$kind" >"$dir/head.$kind"; done
 
 # tagged.flac: a comment block before the encoder's. zero_total, zero_rate, understated.flac:
@@ -60,8 +60,9 @@ python3 - "$dir" <<'PYTHON'
 import struct, sys, zlib
 def read(name): return bytearray(open(f"{sys.argv[1]}/{name}", "rb").read())
 def write(name, data): open(f"{sys.argv[1]}/{name}", "wb").write(data)
-block = struct.pack("<I4sI", 4, b"hand", 5) + b"".join(struct.pack("<I", len(c)) + c for c in
-    [b"TITLE=First", b"ARTIST=Tolmek", b"TITLE=Second", b"title=lower", b"ALBUM=A\xffB"])
+block = struct.pack("<I4sI", 4, b"hand", 6) + b"".join(struct.pack("<I", len(c)) + c for c in
+    [b"TITLE=First", b"ARTIST=Tolmek", b"TITLE=Second", b"title=lower", b"ALBUM=A\xffB",
+     b"GENRE=Pop"])
 # STREAMINFO from byte 8: largest block at 10, then at 18 20 bits of rate, 3 of channels - 1
 # (here 1), 5 of bits - 1 (here 15) and 36 of length.
 for name, at, new, old in [("tagged", 42, b"\4" + len(block).to_bytes(3, "big") + block, 0),
@@ -91,7 +92,8 @@ def id3v2(version, *frames):
     body = b"".join(i + size(len(f), 7 if version == 4 else 8) + b"\0\0" + f for i, f in frames)
     return b"ID3" + bytes([version, 0, 0]) + size(len(body)) + body
 def id3v1(title, artist=b"", year=b""):  # no album, comment or genre
-    return b"TAG" + title.ljust(30, b"\0") + artist.ljust(60, b"\0") + year.ljust(34, b"\0") + b"\xff"
+    fields = title.ljust(30, b"\0") + artist.ljust(60, b"\0") + year.ljust(34, b"\0")
+    return b"TAG" + fields + b"\xff"
 # NAME.tags: the native encoding to set (or none), then the lines tolmek tags prints.
 def expect(name, encoding, lines): write(f"{name}.tags", f"{encoding}\n{lines}\n".encode())
 audio = read("short_mono_16000.mp3")
@@ -101,23 +103,25 @@ def id3(name, encoding, tags, v2=b"", v1=b""):
 latin1, utf16, utf8 = b"\0", b"\1", b"\3"  # the encoding bytes
 cp949, bad = "한글 노래".encode("cp949"), "\ufffd"  # for each ill-formed part
 # Only ISO-8859-1 texts are re-decoded; a cut character ends the text; a text may grow threefold.
-id3("grows", "CP1252", "title: " + "€" * 30 + "\ndescription: C",
-    id3v2(3, (b"TIT2", latin1 + b"\x80" * 30), (b"COMM", latin1 + b"eng\0C")))
+id3("grows", "CP1252", "title: " + "€" * 30 + "\nyear: 2001\ngenre: Pop\ndescription: C",
+    id3v2(3, (b"TIT2", latin1 + b"\x80" * 30), (b"TYER", latin1 + b"2001"),
+          (b"TCON", latin1 + b"Pop"), (b"COMM", latin1 + b"eng\0C")))
 id3("cp949", "CP949", "title: 한글 노래\nalbum: Caf",
     id3v2(4, (b"TIT2", latin1 + cp949), (b"TALB", latin1 + b"Caf\xe9")))
 # First lines, in any encoding.
-id3("lines", "", "title: 첫 줄\nalbum: 앨범", id3v2(4, (b"TIT2", utf8 + "첫 줄\n둘째".encode()),
-    (b"TALB", utf16 + b"\xff\xfe" + "앨범\rB".encode("utf-16-le"))))
+id3("lines", "", "title: 첫 줄\nalbum: 앨범",
+    id3v2(4, (b"TIT2", utf8 + "첫 줄\n둘째".encode()),
+          (b"TALB", utf16 + b"\xff\xfe" + "앨범\rB".encode("utf-16-le"))))
 # ID3v2 wins with an album alone.
 id3("album_only", "", "album: B", id3v2(3, (b"TALB", latin1 + b"B")), id3v1(b"Old", year=b"1987"))
 id3("ill_formed", "", f"title: A{bad}B{bad}C{bad}{bad}\nartist: A{bad}{bad}{bad}",  # a surrogate
     id3v2(4, (b"TIT2", utf8 + b"A\xffB\xe2\x82C\xe0\x80"),
           (b"TPE1", utf16 + b"\xff\xfeA\0\0\xdc\n\0")))
 id3("v1_latin1", "", f"title: Caf{bad}", v1=id3v1(b"Caf\xe9"))
-id3("v1", "CP1252", "title: " + "€" * 30 + "\nartist: Tolmek",  # spaces trimmed
-    v1=id3v1(b"\x80" * 30, b"Tolmek".ljust(30)))
+id3("v1", "CP1252", "title: " + "€" * 30 + "\nartist: Tolmek\nyear: 1987",  # spaces trimmed
+    v1=id3v1(b"\x80" * 30, b"Tolmek".ljust(30), b"1987"))
 # Upper-case keys of the first comment block, the later winning.
 for name in ["tagged.flac", "mono_22050.ogg"]:
-    expect(name, "", f"title: Second\nartist: Tolmek\nalbum: A{bad}B")
+    expect(name, "", f"title: Second\nartist: Tolmek\nalbum: A{bad}B\ngenre: Pop")
 PYTHON
 cp "$dir/small_blocks.flac.raw" "$dir/zero_total.flac.raw"

@@ -1,5 +1,5 @@
-// db_exec's tables and failures, ten thousand queries, and (where the test
-// malloc replaces the C library's) exhausted memory.
+// db_open's and db_exec's results and failures, repeated until any leak would show, and (where
+// the test malloc replaces the C library's) exhausted memory.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -7,12 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "failing_malloc.h"
 #include "process_resources.h"
 #include "reference_host.h"
 #include "tolmek_db.h"
-#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer owns malloc there
-#include "failing_malloc.h"
-#endif
 
 namespace {
 
@@ -22,35 +20,38 @@ db_res *const stale_table = reinterpret_cast<db_res *>(0x1); // for db_exec to o
 // A table as the host reads it: a line of names (none without rows), then a
 // line per row, each value after a '|', SQL NULL as "∅".
 std::string text_of(const db_res &table) {
-    std::string text;
-    for (uint32_t r = 0; table.col_names && r <= table.row_count; r++, text += '\n') {
-        for (uint32_t c = 0; c < table.col_count; c++) {
-            const char *value = r ? table.rows[r - 1][c] : table.col_names[c];
-            text += "|" + std::string(value ? value : "∅");
-        }
-    }
+    if (!table.col_names) return "";
+    auto line = [&](char *const *values) {
+        std::string text;
+        for (uint32_t column = 0; column < table.col_count; column++)
+            text += "|" + std::string(values[column] ? values[column] : "∅");
+        return text + "\n";
+    };
+    std::string text = line(table.col_names);
+    for (uint32_t row = 0; row < table.row_count; row++) text += line(table.rows[row]);
     return text;
 }
 
-// Every call empties the host's row list first. A success gives the rows of
-// every statement in order, fitted to the first row's columns (names without
-// values, as SQLite's empty-result callbacks give them, are a row of nulls)
-// and empties the message; a failure gives -1, a null table and its message,
-// cut to 255 bytes, and releases the rows gathered before it.
-TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
-    Database db(db_open(":memory:"), db_close);
+// Every call empties the host's row list first. A success gives the rows of every statement in
+// order, fitted to the first row's columns (names without values, as SQLite's empty-result
+// callbacks give them, are a row of nulls) and empties the message; a failure gives -1, a null
+// table and its message, cut to 255 bytes, and releases the rows gathered before it.
+void expect_cases(sqlite3 *db) {
     std::string name(400, 'x'), long_sql = "SELECT * FROM " + name;
+    std::unique_ptr<char, decltype(&db_free)> formatted(
+        db_mprintf("SELECT %Q AS note, %Q AS \"%w\"", "노트 'n'", nullptr, "a \"b\""), db_free);
     std::tuple<sqlite3 *, const char *, std::string, std::string> cases[] = {
-        {db.get(), "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
+        {db, "SELECT 1, 2, 3; SELECT 4 WHERE 0; SELECT 4; SELECT 5, 6, 7, 8",
          "|1|2|3\n|1|2|3\n|4|∅|∅\n|5|6|7\n", ""},
         {nullptr, "SELECT 1", "", "no database handle"},
-        {db.get(), "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름", "|z|이름\n|a|∅\n", ""},
-        {db.get(), nullptr, "", "no SQL text"},
-        {db.get(), "SELECT 1 WHERE 0; -- no rows, no names", "", ""},
-        {db.get(), "SELECT 1; SELECT * FROM missing", "", "no such table: missing"},
-        {db.get(), "PRAGMA empty_result_callbacks = ON", "\n\n", ""},
-        {db.get(), long_sql.c_str(), "", ("no such table: " + name).substr(0, 255)},
-        {db.get(), "SELECT 1 AS a, 2 AS b WHERE 0", "|a|b\n|∅|∅\n", ""},
+        {db, "SELECT 'a' || char(0) || 'b' AS z, NULL AS 이름, '' AS e", "|z|이름|e\n|a|∅|\n", ""},
+        {db, nullptr, "", "no SQL text"},
+        {db, "SELECT 1 WHERE 0; -- no rows, no names", "", ""},
+        {db, "SELECT 1; SELECT * FROM missing", "", "no such table: missing"},
+        {db, "PRAGMA empty_result_callbacks = ON", "\n\n", ""},
+        {db, long_sql.c_str(), "", ("no such table: " + name).substr(0, 255)},
+        {db, "SELECT 1 AS a, 2 AS b WHERE 0", "|a|b\n|∅|∅\n", ""},
+        {db, formatted.get(), "|note|a \"b\"\n|노트 'n'|∅\n", ""},
     };
     for (bool with_table : {true, false}) {
         for (const auto &[handle, sql, contents, message] : cases) {
@@ -70,50 +71,31 @@ TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
             }
         }
     }
-    Database opened(db_open(nullptr), db_close);
-    EXPECT_STREQ(db_err_msg, "no database file name");
+    db_free_res(nullptr);
 }
 
-// A hundred connections to a file (and as many that fail to open), a hundred
-// queries each, every tenth failing after its rows.
-TEST(DbSoak, TenThousandQueriesLeaveNothingBehind) {
-    std::string path =
-        testing::TempDir() + "db_soak." + std::to_string(getpid()); // runs may overlap
-    remove(path.c_str());
-    auto connect = [&] {
+// The cases on a database file, then three hundred times more on as many connections, after
+// opens that fail.
+TEST(DbExec, GathersTheRowsOrFailsWithAMessage) {
+    const std::string path = testing::TempDir() + "db_test." + std::to_string(getpid());
+    auto connect_and_run_cases = [&] {
+        EXPECT_EQ(db_open(nullptr), nullptr);
+        EXPECT_STREQ(db_err_msg, "no database file name");
+        EXPECT_EQ(db_open((path + ".missing/db").c_str()), nullptr);
+        EXPECT_STREQ(db_err_msg, "unable to open database file");
         Database db(db_open(path.c_str()), db_close);
-        db_exec(db.get(),
-                "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;"
-                "CREATE TABLE IF NOT EXISTS notes(round, text)",
-                nullptr);
-        return db;
+        EXPECT_STREQ(db_err_msg, "") << "not emptied by a success";
+        expect_cases(db.get());
     };
-    connect(); // and SQLite's one-time set-up
-    int descriptors = open_descriptors();
-    size_t heap = heap_in_use();
-    for (int connection = 0; connection < 100; connection++) {
-        ASSERT_EQ(db_open((path + ".missing/db").c_str()), nullptr);
-        Database db = connect();
-        for (int round = 0; round < 100; round++) {
-            char *sql =
-                db_mprintf("INSERT INTO notes VALUES (%d, %Q); SELECT * FROM notes LIMIT 9; %s",
-                           round, "노트 'n'", round % 10 ? "" : "SELECT * FROM missing");
-            db_res *res = nullptr;
-            ASSERT_EQ(db_exec(db.get(), sql, &res), round % 10 ? 0 : -1) << db_err_msg;
-            db_free_res(res);
-            db_free(sql);
-        }
-    }
-    EXPECT_EQ(open_descriptors(), descriptors);
-    EXPECT_EQ(heap_in_use(), heap);
+    expect_nothing_left_behind(300, connect_and_run_cases);
     remove(path.c_str());
 }
 
-#ifndef __SANITIZE_ADDRESS__
 // Whichever allocation of db_open or db_exec fails (the library's, the host
 // list's, SQLite's), the call succeeds with the whole result or fails with
 // "out of memory" and a null table, and no block is left behind.
 TEST(DbMemory, AnyAllocationMayFail) {
+    if (!counts_allocations) GTEST_SKIP() << "AddressSanitizer owns malloc";
     const char *sql =
         "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 12) "
         "SELECT x, '이름 ' || x, CASE WHEN x % 3 THEN 'note' END FROM n; SELECT 'x', NULL";
@@ -143,6 +125,5 @@ TEST(DbMemory, AnyAllocationMayFail) {
     db_free_res(expected);
     EXPECT_GT(failures, 3 * 13) << "names, values, row arrays, list nodes: several per row";
 }
-#endif
 
 } // namespace

@@ -15,8 +15,11 @@ OUTLINES = {  # glyph name: code point, advance, box (x0, y0, x1, y1) in units
     "B": (0x42, 900, (0, 0, 800, 900)),
     "j": (0x6A, 400, (-100, -100, 200, 1100)),  # past the pen, the em and the baseline
 }
-BITMAPS = {"a": (0x61, 4, ["101", "010", "111", "101"]), "question": (0x3F, 4, ["11", "01", "00", "01"]),
-           "m": (0x6D, 11, ["1000000001", "0110000110"])}  # code point, advance, rows (top first)
+BITMAPS = {  # glyph name: code point, advance, rows (top first)
+    "a": (0x61, 4, ["101", "010", "111", "101"]),
+    "question": (0x3F, 4, ["11", "01", "00", "01"]),
+    "m": (0x6D, 11, ["1000000001", "0110000110"]),
+}
 
 
 def box(x0, y0, x1, y1):
@@ -32,8 +35,10 @@ def outline_font(path, names):
     builder = FontBuilder(1000, isTTF=True)
     builder.setupGlyphOrder([".notdef"] + names)
     builder.setupCharacterMap({OUTLINES[n][0]: n for n in names})
-    builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), **{n: box(*OUTLINES[n][2]) for n in names}})
-    builder.setupHorizontalMetrics({".notdef": (400, 0), **{n: (OUTLINES[n][1], OUTLINES[n][2][0]) for n in names}})
+    glyphs = {n: box(*OUTLINES[n][2]) for n in names}
+    builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), **glyphs})
+    metrics = {n: (OUTLINES[n][1], OUTLINES[n][2][0]) for n in names}  # advance, left bearing
+    builder.setupHorizontalMetrics({".notdef": (400, 0), **metrics})
     builder.setupHorizontalHeader(ascent=900, descent=-100)
     builder.save(path)
 
@@ -41,8 +46,8 @@ def outline_font(path, names):
 def bitmap_font(path):
     lines = ["STARTFONT 2.1", "FONT -tolmek-test-medium-r-normal--10-100-75-75-c-40-iso10646-1",
              "SIZE 10 75 75", "FONTBOUNDINGBOX 10 8 0 -2", "STARTPROPERTIES 5", "PIXEL_SIZE 10",
-             "FONT_ASCENT 8", "FONT_DESCENT 2", 'CHARSET_REGISTRY "ISO10646"', 'CHARSET_ENCODING "1"',
-             "ENDPROPERTIES", "CHARS %d" % len(BITMAPS)]
+             "FONT_ASCENT 8", "FONT_DESCENT 2", 'CHARSET_REGISTRY "ISO10646"',
+             'CHARSET_ENCODING "1"', "ENDPROPERTIES", "CHARS %d" % len(BITMAPS)]
     for name, (code, advance, rows) in BITMAPS.items():
         lines += ["STARTCHAR " + name, "ENCODING %d" % code, "SWIDTH %d 0" % (advance * 100),
                   "DWIDTH %d 0" % advance, "BBX %d %d 0 0" % (len(rows[0]), len(rows)), "BITMAP"]

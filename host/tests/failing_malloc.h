@@ -1,20 +1,22 @@
 // A malloc replacing the C library's, to count allocations and fail one; its blocks come
-// filled with junk, as recycled memory may be. Never under AddressSanitizer, which owns malloc.
+// filled with junk, as recycled memory may be. Under AddressSanitizer, which owns malloc, nothing
+// is replaced and nothing counted: counts_allocations tells.
 #pragma once
 
 #include <string.h>
-
-extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
-    *__libc_realloc(void *, size_t);
 
 namespace failing_malloc {
 inline struct {
     bool counting, failed;
     long allocations, countdown; // countdown: allocations until the failing one
 } state;
+// Counts an allocation while counting; true for the one to fail.
 inline bool fails_now() {
-    return state.counting && ++state.allocations && state.countdown > 0 && --state.countdown == 0 &&
-           (state.failed = true);
+    if (!state.counting) return false;
+    state.allocations++;
+    if (state.countdown <= 0 || --state.countdown > 0) return false;
+    state.failed = true;
+    return true;
 }
 } // namespace failing_malloc
 
@@ -27,6 +29,14 @@ inline bool stop_counting() {
 }
 inline long allocations() { return failing_malloc::state.allocations; }
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool counts_allocations = false;
+#else
+constexpr bool counts_allocations = true;
+
+extern "C" void *__libc_malloc(size_t), *__libc_calloc(size_t, size_t),
+    *__libc_realloc(void *, size_t);
+
 extern "C" void *malloc(size_t size) noexcept {
     void *block = failing_malloc::fails_now() ? nullptr : __libc_malloc(size);
     return block ? memset(block, 0xA5, size) : nullptr;
@@ -37,3 +47,4 @@ extern "C" void *calloc(size_t count, size_t size) noexcept {
 extern "C" void *realloc(void *block, size_t size) noexcept {
     return failing_malloc::fails_now() ? nullptr : __libc_realloc(block, size);
 }
+#endif

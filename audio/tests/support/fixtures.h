@@ -37,9 +37,9 @@ struct DecoderStream {
     // Reads to the end, or to a -1 (kept in *last), chunk bytes at a time.
     std::string read_all(size_t chunk, int *last = nullptr) {
         std::string pcm, buffer(chunk, '\0');
-        int n;
-        while ((n = read(buffer.data(), chunk)) > 0) pcm.append(buffer.data(), (size_t)n);
-        if (last) *last = n;
+        int result;
+        while ((result = read(buffer.data(), chunk)) > 0) pcm.append(buffer.data(), (size_t)result);
+        if (last) *last = result;
         return pcm;
     }
 

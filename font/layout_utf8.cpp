@@ -1,4 +1,4 @@
-// UTF-8 text for the layout: decoded by the host, freed here.
+// Laying out UTF-8 text: the host decodes it into code points, freed here after the layout.
 #include <stdlib.h>
 
 #include "host_services.h"
