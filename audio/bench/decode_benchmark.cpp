@@ -1,9 +1,12 @@
-// Decoding throughput of the MP3 decoder against mpg123 used directly, of
+// Decoding throughput of the MP3 and Vorbis decoders against mpg123 and Tremor used directly, of
 // FLAC in small and large reads, and the cost of opening a tagged file. Run the fixture script
-// first (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output.
+// first (ctest -R audio_fixtures) and point TOLMEK_AUDIO_FIXTURES at its output; TOLMEK_BENCH_OGG
+// may name a longer Ogg Vorbis file for the Vorbis pair.
 #include <benchmark/benchmark.h>
+#include <stdio.h>
 
 #include <mpg123.h>
+#include <tremor/ivorbisfile.h>
 
 #include "fixtures.h"
 #include "reference_host.h"
@@ -52,6 +55,44 @@ void decode_with_mpg123_directly(benchmark::State &state) {
     state.SetBytesProcessed(bytes);
 }
 BENCHMARK(decode_with_mpg123_directly)->Unit(benchmark::kMillisecond);
+
+std::string vorbis_file() {
+    const char *path = getenv("TOLMEK_BENCH_OGG");
+    return path ? path : fixture("stereo_44100.ogg");
+}
+
+void vorbis_through_library(benchmark::State &state) {
+    reference_sound_reset(44100, 2);
+    const std::string path = vorbis_file();
+    static char pcm[read_size];
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        audio_stream *stream = decoder_vorbis.open(path.c_str());
+        if (!stream) return state.SkipWithError("cannot open the Ogg Vorbis file");
+        for (int n; (n = decoder_vorbis.read(stream, pcm, read_size)) > 0;) bytes += n;
+        decoder_vorbis.close(stream);
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(vorbis_through_library)->Unit(benchmark::kMillisecond);
+
+// A bare ov_read loop, as a player calling Tremor itself would run it.
+void vorbis_with_tremor_directly(benchmark::State &state) {
+    const std::string path = vorbis_file();
+    static char pcm[read_size];
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        FILE *file = fopen(path.c_str(), "rb");
+        OggVorbis_File vorbis;
+        if (!file || ov_open(file, &vorbis, nullptr, 0) != 0)
+            return state.SkipWithError("cannot open the Ogg Vorbis file");
+        int section;
+        for (long n; (n = ov_read(&vorbis, pcm, read_size, &section)) > 0;) bytes += n;
+        ov_clear(&vorbis);
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(vorbis_with_tremor_directly)->Unit(benchmark::kMillisecond);
 
 // FLAC pulled in reads of range(0) bytes: each block is decoded once and
 // each byte copied once, so small reads should cost little more than large.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Decode throughput of tolmek decode against the format's own decoder on
-# the same file (mpg123 -s, flac -d, oggdec): the best wall-clock and CPU
+# the same file (mpg123 -w, flac -d, oggdec): the best wall-clock and CPU
 # time of RUNS runs each, and the seconds of audio decoded per second. Both
 # write their output to memory-backed storage, tolmek a WAV file as flac -d
 # and oggdec do. A ten-minute test file, for example:
@@ -17,7 +17,7 @@ theirs=$(mktemp -p /dev/shm reference-XXXXXX.wav)
 trap 'rm -f "$out" "$theirs"' EXIT
 
 case "$file" in
-  *.mp3) reference=(mpg123 -q -s "$file") ;;
+  *.mp3) reference=(mpg123 -q -w "$theirs" "$file") ;;
   *.flac) reference=(flac -s -f -d -o "$theirs" "$file") ;;
   *.ogg) reference=(oggdec -Q -o "$theirs" "$file") ;;
   *) echo "no reference decoder for $file" >&2; exit 2 ;;
