@@ -19,7 +19,7 @@ void paint_framebuffer(const Painter &painter, const Glyph &glyph, const GlyphSp
 // Only the low 16 bits of the colour argument count. No target for a null
 // record: nothing is laid out.
 Painter framebuffer_painter(tolmek_framebuffer *fb, uint32_t colour) {
-    if (!fb) return Painter{};
+    if (!fb || !fits_address_space(fb->width, fb->height, sizeof(uint16_t))) return Painter{};
     return Painter{fb->width, fb->height, fb, colour & 0xFFFF, paint_framebuffer};
 }
 

@@ -17,7 +17,7 @@ void paint_image(const Painter &painter, const Glyph &glyph, const GlyphSpan &sp
 
 // No target for a null record: nothing is laid out.
 Painter image_painter(tolmek_image *image, uint32_t colour) {
-    if (!image) return Painter{};
+    if (!image || !fits_address_space(image->width, image->height, 4)) return Painter{};
     return Painter{image->width, image->height, image, colour, paint_image};
 }
 

@@ -13,6 +13,14 @@
 // Every step moves forward: each glyph step consumes a code point, and a
 // glyph wider than the box, which would break again on every new line, is
 // sent to the bottom limit at once.
+//
+// With TEXT_WRAP_WORDS a line that a glyph breaks ends at the last space
+// placed on it instead, unless that glyph is a space itself, and the next
+// line starts with the word after it: "a aaa" in a box of w 14 puts "a" on
+// the first line and "aaa" on the second. The spaces where a line breaks
+// are not drawn and take no room. Lines are then measured before they are
+// drawn, whatever their alignment, since a word is drawn only once it is
+// known to stay on its line.
 #include <limits.h>
 
 #include <algorithm>
@@ -24,11 +32,20 @@ namespace font {
 namespace {
 
 constexpr uint32_t line_feed = 10;
+constexpr uint32_t space = 32;
 constexpr int32_t horizontal_bits = 0x0F;
 constexpr int32_t vertical_bits = 0xF0;
 constexpr uint32_t empty_text[1] = {0};
 
 enum class LineEnd { text_end, breaks, stops };
+
+// The last space placed on the current line, with the pen before it and its
+// advances: where the line ends when a word does not fit.
+struct WrapPoint {
+    const uint32_t *at = nullptr;
+    int64_t pen_x = 0;
+    int32_t xadvance = 0, yadvance = 0;
+};
 
 // One drawing call. Coordinates are 64-bit, so that boxes near the ends of
 // the 32-bit range reach past them instead of wrapping around.
@@ -42,7 +59,8 @@ struct Layout {
           half(size / 2),
           line_height(size + half),
           first_baseline(int64_t{box.y} + size - 1),
-          limit(flags & TEXT_CLIP ? bottom + line_height : bottom) {
+          limit(flags & TEXT_CLIP ? bottom + line_height : bottom),
+          wrap_words(flags & TEXT_WRAP_WORDS) {
         bool clip = flags & TEXT_CLIP;
         window_left = clip ? std::max<int64_t>(0, x) : 0;
         window_top = clip ? std::max<int64_t>(0, box.y) : 0;
@@ -55,6 +73,8 @@ struct Layout {
     int64_t x, right, bottom; // right and bottom: first column and row outside the box
     int64_t half, line_height, first_baseline;
     int64_t limit; // no glyph is laid out on a baseline at or below it
+    bool wrap_words;
+    WrapPoint wrap;                                               // none while wrap_words is off
     int64_t window_left, window_top, window_right, window_bottom; // pixels that may change
     int64_t pen_x = 0, pen_y = 0;                       // pen y is the baseline of the current line
     int32_t breaker_xadvance = 0, breaker_yadvance = 0; // of the glyph that broke the line
@@ -95,12 +115,22 @@ LineEnd break_line(Layout &l, int32_t xadvance, int32_t yadvance) {
     return LineEnd::breaks;
 }
 
+// The glyph at p breaks the line: with wrap_words at the line's last space
+// instead, unless that glyph is a space itself. p is then on that space.
+LineEnd break_before(Layout &l, const uint32_t *&p, const Glyph &glyph) {
+    if (!l.wrap.at || *p == space) return break_line(l, glyph.xadvance, glyph.yadvance);
+    p = l.wrap.at;
+    l.pen_x = l.wrap.pen_x;
+    return break_line(l, l.wrap.xadvance, l.wrap.yadvance);
+}
+
 // Glyph steps along the current line from p, each glyph that fits placed
 // (and drawn, with draw). Ends at the end of the text; at a glyph that
 // breaks the line, with p on it; or when the baseline reached the bottom
 // limit. fed: p is a line feed whose new line has already been started.
 // A line feed breaks the line and then takes no room on the new one.
 LineEnd walk_line(Layout &l, const uint32_t *&p, bool fed, bool draw) {
+    l.wrap = WrapPoint{};
     for (; *p; ++p, fed = false) {
         if (*p == line_feed) {
             if (fed) continue;
@@ -110,12 +140,23 @@ LineEnd walk_line(Layout &l, const uint32_t *&p, bool fed, bool draw) {
         HeldGlyph glyph(l.request, *p);
         if (!glyph) continue; // no glyph and no "?": no room
         if (l.pen_y - glyph->yadvance >= l.limit) return stop_at_bottom(l);
-        if (l.pen_x + glyph->xadvance > l.right)
-            return break_line(l, glyph->xadvance, glyph->yadvance);
+        if (l.pen_x + glyph->xadvance > l.right) return break_before(l, p, *glyph);
+        if (*p == space && l.wrap_words)
+            l.wrap = WrapPoint{p, l.pen_x, glyph->xadvance, glyph->yadvance};
         if (draw) draw_glyph(l, *glyph);
         advance_pen(l, *glyph);
     }
     return LineEnd::text_end;
+}
+
+// Where the next line starts after a break: the line feed that broke the
+// line, which its walk passes over; with wrap_words past the spaces where
+// it broke. True when p is on such a line feed.
+bool start_next_line(const Layout &l, const uint32_t *&p) {
+    if (*p == line_feed) return true;
+    if (l.wrap_words)
+        while (*p == space) ++p;
+    return false;
 }
 
 // Starts the next line for the glyph that broke the current one. False when
@@ -138,7 +179,7 @@ bool new_line(Layout &l) {
 // limit: the drawing pass, or without draw the vertical measure.
 void run_lines(Layout &l, const uint32_t *text, bool draw) {
     const uint32_t *p = text;
-    for (bool fed = false;; fed = true)
+    for (bool fed = false;; fed = start_next_line(l, p))
         if (walk_line(l, p, fed, draw) != LineEnd::breaks || !new_line(l)) return;
 }
 
@@ -153,17 +194,23 @@ void draw_line(Layout &l, const uint32_t *from, const uint32_t *to) {
     }
 }
 
-// Centred or right-aligned lines: each is measured from x, then drawn from
-// where its end meets the alignment.
-void run_aligned_lines(Layout &l, const uint32_t *text, int32_t alignment) {
+// Where a line of measured width end starts.
+int64_t line_start(const Layout &l, int32_t alignment, int64_t end) {
+    int64_t room = l.right - end;
+    if (alignment == TEXT_ALIGN_CENTER) return l.x + room / 2;
+    return alignment == TEXT_ALIGN_RIGHT ? l.x + room : l.x;
+}
+
+// Lines that are each measured from x, then drawn from where their end
+// meets the alignment.
+void run_measured_lines(Layout &l, const uint32_t *text, int32_t alignment) {
     const uint32_t *p = text;
-    for (bool fed = false;; fed = true) {
+    for (bool fed = false;; fed = start_next_line(l, p)) {
         const uint32_t *line = p;
         int64_t baseline = l.pen_y;
         LineEnd end = walk_line(l, p, fed, false);
         if (end == LineEnd::stops) return;
-        int64_t space = l.right - l.pen_x;
-        l.pen_x = l.x + (alignment == TEXT_ALIGN_CENTER ? space / 2 : space);
+        l.pen_x = line_start(l, alignment, l.pen_x);
         l.pen_y = baseline;
         draw_line(l, line, p);
         if (end == LineEnd::text_end || !new_line(l)) return;
@@ -197,8 +244,8 @@ int32_t layout_text(const Painter &painter, const uint32_t *text, TextBox box, i
     int32_t horizontal = flags & horizontal_bits;
     l.pen_y = start_baseline(l, text, flags & vertical_bits);
     l.pen_x = l.x;
-    if (horizontal == TEXT_ALIGN_CENTER || horizontal == TEXT_ALIGN_RIGHT)
-        run_aligned_lines(l, text, horizontal);
+    if (horizontal == TEXT_ALIGN_CENTER || horizontal == TEXT_ALIGN_RIGHT || l.wrap_words)
+        run_measured_lines(l, text, horizontal);
     else
         run_lines(l, text, true);
     return saturate(l.pen_y + l.half + 1);

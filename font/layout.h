@@ -2,6 +2,7 @@
 // the bottom limit and clipping, written once over a glyph painter.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "font_context.h"
@@ -26,6 +27,13 @@ struct Painter {
     uint32_t colour;
     void (*paint)(const Painter &painter, const Glyph &glyph, const GlyphSpan &span);
 };
+
+// Whether every pixel of a target of width x height pixels, pixel_bytes
+// each, has an offset the address space holds. A target that does not fit
+// is one no host can have: nothing is laid out in it.
+constexpr bool fits_address_space(uint32_t width, uint32_t height, size_t pixel_bytes) {
+    return height == 0 || width <= SIZE_MAX / pixel_bytes / height;
+}
 
 // The box of a drawing call, in target pixels.
 struct TextBox {

@@ -8,8 +8,9 @@
  *
  * Drawing: the text is laid out in the box x, y, w, h (target pixels, y
  * growing downward) at a pixel size (the em is size pixels high and wide).
- * Lines break where the next glyph would pass the right edge x + w and at
- * each line feed (code point 10, which takes no room itself). The first
+ * Lines break where the next glyph would pass the right edge x + w (or
+ * between words, with TEXT_WRAP_WORDS) and at each line feed (code point
+ * 10, which takes no room itself). The first
  * baseline lies size - 1 below y, the next ones size + size / 2 further
  * down each. A line whose baseline would reach the bottom limit is not laid
  * out, nor anything after it: the bottom limit is y + h, or y + h plus one
@@ -20,9 +21,10 @@
  * baseline + size / 2 + 1, or y itself when no line fits; an empty text
  * still counts one line. The result saturates at the ends of the 32-bit
  * range. A drawing call returns y and draws nothing when no context is
- * open, when size is below 1, or when the target record is null. A null
- * text, or a null from the host's utf8_decode, draws nothing and returns
- * as for an empty text.
+ * open, when size is below 1, when the target record is null, or when its
+ * width x height pixels would not fit the address space. A null text, or
+ * a null from the host's utf8_decode, draws nothing and returns as for an
+ * empty text.
  *
  * Glyphs come from the font's Unicode character map, or its first one when
  * it has none. A code point the font lacks is drawn as "?"; without a "?"
@@ -45,8 +47,9 @@ extern "C" {
 #endif
 
 /* The flags word of the drawing calls: one horizontal and one vertical
- * alignment, plus TEXT_CLIP. Bits 9 to 31 are ignored; alignment values
- * other than those below place as TEXT_ALIGN_LEFT and TEXT_VALIGN_TOP. */
+ * alignment, plus TEXT_CLIP and TEXT_WRAP_WORDS. Bits 10 to 31 are
+ * ignored; alignment values other than those below place as
+ * TEXT_ALIGN_LEFT and TEXT_VALIGN_TOP. */
 enum {
     TEXT_ALIGN_LEFT = 0x00,    /* every line starts at x */
     TEXT_ALIGN_CENTER = 0x01,  /* each line centred between x and x + w */
@@ -54,8 +57,17 @@ enum {
     TEXT_VALIGN_TOP = 0x00,    /* the first baseline is y + size - 1 */
     TEXT_VALIGN_MIDDLE = 0x10, /* the block of lines centred in the box */
     TEXT_VALIGN_BOTTOM = 0x20, /* the block of lines ends at y + h */
-    TEXT_CLIP = 0x100          /* nothing drawn outside the box; one more
+    TEXT_CLIP = 0x100,         /* nothing drawn outside the box; one more
                                   line may start below it, clipped */
+    /* Lines break between words: a line that the next glyph would pass
+     * the right edge with ends at the last space (U+0020) that fitted on
+     * it, and the next line starts with the word after that space. The
+     * spaces where a line breaks are neither drawn nor counted in its
+     * width, at its end or at the start of the next line. A line without
+     * such a space, one word wider than the box, still breaks before the
+     * glyph that does not fit. Line feeds, alignment, the bottom limit,
+     * clipping and the result are as without the flag. */
+    TEXT_WRAP_WORDS = 0x200
 };
 
 /* A 32-bit image of the host; the host may keep more fields after these.

@@ -14,6 +14,8 @@ OUTLINES = {  # glyph name: code point, advance, box (x0, y0, x1, y1) in units
     "h": (0x68, 400, (0, 0, 150, 400)),
     "B": (0x42, 900, (0, 0, 800, 900)),
     "j": (0x6A, 400, (-100, -100, 200, 1100)),  # past the pen, the em and the baseline
+    "f": (0x66, 200, (0, 0, 300, 400)),  # past its advance
+    "space": (0x20, 400, (0, 0, 0, 0)),  # no area, so nothing covered
 }
 BITMAPS = {  # glyph name: code point, advance, rows (top first)
     "a": (0x61, 4, ["101", "010", "111", "101"]),

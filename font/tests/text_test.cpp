@@ -64,6 +64,7 @@ const std::map<std::string, Shape> shapes = {
     {"no_question.ttf a", Shape(4, "###")},
     {"layout.ttf ?", Shape(4, "##")},
     {"layout.ttf j", Shape(12, "###")},
+    {"layout.ttf f", Shape(4, "###")},
     {"layout.ttf W", Shape(20, std::string(15, '#'))},
     {"layout.ttf B", Shape(180, std::string(160, '#'))},
     {"mono.bdf a", {"#.#", ".#.", "###", "#.#"}},
@@ -98,6 +99,13 @@ const Example examples[] = {
     {"j", {-1, -5, 20, 40}, TEXT_CLIP, 10, {{'j', -2, 5}}},
     {"a", {78, 52, 10, 48}, 0, 67, {{'a', 78, 61}}},
     {"a\n\naa", {0, 0, 64, 48}, TEXT_ALIGN_RIGHT, 45, {{'a', 60, 9}, {'a', 56, 39}, {'a', 60, 39}}},
+    {"f", {0, 0, 2, 48}, TEXT_CLIP, 15, {{'f', 0, 9}}}, // past its advance and the right edge
+    // Lines break at spaces, which take no room there; a word wider than the box glyph by glyph.
+    {"a aa aaa",
+     {0, 0, 10, 60},
+     TEXT_ALIGN_RIGHT | TEXT_WRAP_WORDS,
+     60,
+     {{'a', 6, 9}, {'a', 2, 24}, {'a', 6, 24}, {'a', 2, 39}, {'a', 6, 39}, {'a', 6, 54}}},
     {"aza", {0, 0, 64, 48}, 0, 15, {{'a', 0, 9}, {'?', 4, 9}, {'a', 8, 9}}},
     {"aza", {0, 0, 64, 48}, 0, 15, {{'a', 0, 9}, {'a', 4, 9}}, "no_question.ttf"},
     // A bitmap font, which has no strike at 12 px (FreeType fails again on every draw).
@@ -191,6 +199,10 @@ TEST(FontContext, OpensOnlyFontsAndOnlyOnceFromACopyOfThePath) {
     EXPECT_EQ(draw(image, "a", {0, 0, 16, 16}, 10, ~0u, 0), 15);
     EXPECT_NE(image, blank);
     EXPECT_EQ(fb_draw_text(nullptr, "a", 0, 3, 16, 16, 10, 0xFFFF, 0), 3); // no target
+    tolmek_image huge{UINT32_MAX, UINT32_MAX, reinterpret_cast<uint8_t *>(image.data())};
+    tolmek_framebuffer huge_fb{UINT32_MAX, UINT32_MAX, reinterpret_cast<uint16_t *>(image.data())};
+    EXPECT_EQ(image_draw_text(&huge, "a", 0, 3, 16, 16, 10, ~0u, 0), 3) << "beyond any address";
+    EXPECT_EQ(fb_draw_text(&huge_fb, "a", 0, 3, 16, 16, 10, 0xFFFF, 0), 3);
     EXPECT_EQ(font_close(), 0);
     EXPECT_EQ(font_close(), 0);
 }
