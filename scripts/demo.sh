@@ -94,6 +94,6 @@ printf '%s' "$(cat "$demo/lyrics.txt")" >"$demo/lyrics.txt" # no empty line at t
 echo
 echo "== tolmek text --target fb --file $demo/lyrics.txt -o $picture"
 "$tolmek" text --font /usr/share/fonts/truetype/nanum/NanumGothic.ttf --target fb \
-  --canvas 320x240 --size 20 --align center --valign middle --clip \
+  --canvas 320x240 --size 20 --align center --valign middle --clip --wrap words \
   --colour ffffff --background 203050 --file "$demo/lyrics.txt" -o "$picture"
 echo "== the picture: $picture"

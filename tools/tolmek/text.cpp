@@ -7,13 +7,16 @@
 //   --canvas WxH         target size (320x240)
 //   --box X,Y,W,H        layout box (the whole canvas)
 //   --align left|center|right, --valign top|middle|bottom, --clip
+//   --wrap glyphs|words  lines break before the glyph that does not fit
+//                        (glyphs), or between words where they can (words)
 //   --colour RRGGBB      text colour (ffffff); --background RRGGBB (000000)
 //   --target image|fb    a 32-bit image, bytes R, G, B, A in memory order
 //                        (opaque; colours as little-endian words), or an
 //                        RGB565 framebuffer (image)
 //
 // The text is taken as it is: line feeds break lines, and a carriage return
-// is a character like any other (drawn as "?" when the font lacks it).
+// is a character like any other (drawn as "?" when the font lacks it). A
+// text file may start with a UTF-8 byte-order mark, which is not drawn.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -109,6 +112,8 @@ bool parse_option(std::string_view option, const char *value, TextArguments *a) 
     if (option == "--align") return parse_choice(value, {"left", "center", "right"}, 1, &a->flags);
     if (option == "--valign")
         return parse_choice(value, {"top", "middle", "bottom"}, 0x10, &a->flags);
+    if (option == "--wrap")
+        return parse_choice(value, {"glyphs", "words"}, TEXT_WRAP_WORDS, &a->flags);
     if (option == "--colour") return parse_colour(value, &a->colour);
     if (option == "--background") return parse_colour(value, &a->background);
     if (option == "--target") {
@@ -135,6 +140,8 @@ bool parse(int argc, char **argv, TextArguments *arguments) {
     return arguments->font && arguments->output && (!arguments->text != !arguments->file);
 }
 
+// The text of a file, without the byte-order mark that some editors put
+// before UTF-8.
 bool read_file(const char *path, std::string *text) {
     FILE *in = fopen(path, "rb");
     if (!in) return false;
@@ -142,6 +149,7 @@ bool read_file(const char *path, std::string *text) {
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;) text->append(buffer, n);
     bool read = !ferror(in);
     fclose(in);
+    if (text->starts_with("\xEF\xBB\xBF")) text->erase(0, 3);
     return read;
 }
 
@@ -227,6 +235,7 @@ const Command text_command = {
     "text --font FILE -o OUT.png [options] (TEXT | --file TEXTFILE)\n"
     "  options: [--size PX] [--canvas WxH] [--box X,Y,W,H]\n"
     "  [--align left|center|right] [--valign top|middle|bottom] [--clip]\n"
+    "  [--wrap glyphs|words]\n"
     "  [--colour RRGGBB] [--background RRGGBB] [--target image|fb]\n",
     run_text,
 };

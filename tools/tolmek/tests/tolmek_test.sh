@@ -58,7 +58,7 @@ check "sql failure" 1 "" "tolmek: $db: no such table: missing" \
 
 # text: "a" is a 3 x 4 box on the baseline at size 10 (rows 5 to 8), right-aligned on both
 # targets; the second line is clipped away. Rows 4 and 5 as RGB, read back with ffmpeg.
-printf 'a\na' >"$work/lines.txt"
+printf '\xef\xbb\xbfa\na' >"$work/lines.txt" # after a byte-order mark, not drawn
 blue=0000ff red=ff0000
 for target in image fb; do
   check "text on $target" 0 "result: 30" "" text --font "$fonts/layout.ttf" \
@@ -69,6 +69,8 @@ for target in image fb; do
   [ "$rows" = "$blue$blue$blue$blue$blue$blue$blue$red$red$red" ] ||
     fail "$target rows 4 and 5: $rows"
 done
+check "wrapped" 0 "result: 30" "" text --font "$fonts/layout.ttf" -o "$work/wrapped.png" --size 10 \
+  --box 0,0,11,48 --wrap words "aa aa" # by glyph three lines: "aa", " a", "a"
 check "not a font" 2 "" "tolmek: $work/lines.txt: not a font FreeType can open" \
   text --font "$work/lines.txt" -o "$work/bad.png" a
 [ ! -e "$work/bad.png" ] || fail "a refused call wrote bad.png"
