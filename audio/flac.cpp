@@ -108,6 +108,8 @@ void take_stream_info(FlacState *state, const FLAC__StreamMetadata_StreamInfo &i
     state->max_blocksize = info.max_blocksize;
 }
 
+// The parser stores each copy over the field's previous value, which is a
+// copy of this decoder's too: it is released here once replaced.
 void take_comments(FlacState *state, const FLAC__StreamMetadata_VorbisComment &block) {
     state->tags = tags_new();
     if (!state->tags) {
@@ -117,8 +119,14 @@ void take_comments(FlacState *state, const FLAC__StreamMetadata_VorbisComment &b
     for (uint32_t i = 0; i < block.num_comments; ++i) {
         auto *comment = reinterpret_cast<char *>(block.comments[i].entry);
         size_t value_offset;
-        if (!comment || !vorbis_comment_field(comment, state->tags, &value_offset)) continue;
-        if (!decoder_vorbis_parse_tag(comment, state->tags, 1)) state->out_of_memory = true;
+        char **field =
+            comment ? vorbis_comment_field(comment, state->tags, &value_offset) : nullptr;
+        if (!field) continue;
+        char *replaced = *field;
+        if (decoder_vorbis_parse_tag(comment, state->tags, 1))
+            free(replaced);
+        else
+            state->out_of_memory = true;
     }
     if (!tags_make_well_formed(state->tags)) state->out_of_memory = true;
 }
@@ -191,25 +199,19 @@ int flac_close(audio_stream *stream) {
     return 0;
 }
 
-// Decodes the next block into the drained buffer. False when libFLAC fails;
-// at the end of the stream true with the buffer still empty.
+// Decodes the next block into the drained buffer, which stays empty at the
+// end of the stream. False when libFLAC fails.
 bool decode_block(FlacState *state) {
     state->fill = state->offset = 0;
-    if (!FLAC__stream_decoder_process_single(state->decoder)) return false;
-    return state->fill > 0 ||
-           FLAC__stream_decoder_get_state(state->decoder) == FLAC__STREAM_DECODER_END_OF_STREAM;
+    return FLAC__stream_decoder_process_single(state->decoder);
 }
 
 // Fills the request from the buffer, decoding a block whenever it runs dry,
-// so that each byte is copied once. A failure after some bytes were
-// delivered is kept for the next read, so those bytes are not lost.
+// so that each byte is copied once.
 int flac_read(audio_stream *stream, void *buffer, size_t length) {
     FlacState *state = state_of(stream);
-    if (state->read_failed) {
-        state->read_failed = false;
-        return -1;
-    }
-    length = std::min(length, (size_t)INT_MAX); // the result must fit
+    int result;
+    if (!(length = read_request(length, &state->read_failed, &result))) return result;
     auto *out = static_cast<unsigned char *>(buffer);
     size_t delivered = 0;
     while (delivered < length) {
@@ -227,24 +229,44 @@ int flac_read(audio_stream *stream, void *buffer, size_t length) {
     return (int)delivered;
 }
 
-// After a seek libFLAC delivers the block holding the target from the
-// target on, so the buffer then starts exactly at position. A position
-// outside the stated length is refused before anything buffered is lost.
-int flac_seek(audio_stream *stream, int64_t position) {
-    FlacState *state = state_of(stream);
-    if (position < 0 || (stream->length > 0 && position >= stream->length)) return -1;
-    state->fill = state->offset = 0;
-    state->read_failed = false;
-    if (FLAC__stream_decoder_seek_absolute(state->decoder, (FLAC__uint64)position)) return 0;
-    // A failed seek leaves the decoder unusable until it is flushed.
-    if (FLAC__stream_decoder_get_state(state->decoder) == FLAC__STREAM_DECODER_SEEK_ERROR)
-        FLAC__stream_decoder_flush(state->decoder);
-    return -1;
-}
-
 int64_t flac_tell(audio_stream *stream) {
     const FlacState *state = state_of(stream);
     return (int64_t)state->next_sample - (int64_t)((state->fill - state->offset) / frame_bytes);
+}
+
+// After a seek libFLAC delivers the block holding the target from the
+// target on, so the buffer then starts exactly at position.
+bool seek_decoder(FlacState *state, uint64_t position) {
+    state->fill = state->offset = 0;
+    return FLAC__stream_decoder_seek_absolute(state->decoder, position);
+}
+
+// Puts the decoder back at position after libFLAC failed a seek (which it
+// decodes again from only after a flush). The frame before position is
+// sought and passed over, since the end of the stream cannot be sought.
+// When even that fails, the stream goes on from the next block libFLAC
+// finds, decoded at once so that tell knows where that is.
+void restore_position(FlacState *state, uint64_t position) {
+    FLAC__stream_decoder_flush(state->decoder);
+    const uint64_t before = position > 0 ? position - 1 : 0;
+    if (seek_decoder(state, before)) {
+        state->offset = (uint32_t)(position - before) * frame_bytes;
+        return;
+    }
+    FLAC__stream_decoder_flush(state->decoder);
+    decode_block(state);
+}
+
+// A position outside the stated length is refused before anything buffered
+// is lost; one that libFLAC cannot reach leaves the stream where it was.
+int flac_seek(audio_stream *stream, int64_t position) {
+    FlacState *state = state_of(stream);
+    if (position < 0 || (stream->length > 0 && position >= stream->length)) return -1;
+    const int64_t before = flac_tell(stream);
+    state->read_failed = false;
+    if (seek_decoder(state, (uint64_t)position)) return 0;
+    restore_position(state, (uint64_t)before);
+    return -1;
 }
 
 constexpr const char *flac_extensions[] = {".flac", nullptr};

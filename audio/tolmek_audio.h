@@ -113,29 +113,37 @@ TOLMEK_AUDIO_EXPORT extern char decoder_mp3_tag_native_encoding[30];
  * cannot be opened or closed, and the previous setting stays in force. */
 TOLMEK_AUDIO_EXPORT int decoder_mp3_set_tag_native_encoding(const char *name);
 
-/* Ogg Vorbis, ".ogg". init and exit do nothing. A read delivers what one
- * decoding step yields, which may be less than asked for. A stream's length
- * is negative when the file cannot be searched (a pipe). Its tag texts point
- * into the decoder's comment storage. */
+/* Ogg Vorbis, ".ogg". init and exit do nothing. A read fills the request
+ * until the stream ends or its format changes; when a decoding error comes
+ * after some bytes of a read, the read returns those and the next read
+ * reports the error with -1. A chained file may change rate or channels from
+ * one link to the next, and so may a seek into another link: the new format
+ * is announced to the host as at open, and rate and channels of the stream
+ * change, before the read that delivers its first PCM (a read never mixes
+ * two formats). When the host refuses it, that read returns -1 and the next
+ * one announces it again. A stream's length is that of all links together,
+ * negative when the file cannot be searched (a pipe). Its tag texts, from the
+ * first link, point into the decoder's comment storage. */
 TOLMEK_AUDIO_EXPORT extern const audio_decoder decoder_vorbis;
 
 /* FLAC, ".flac", 16-bit files only, always delivered as two channels: a mono
  * file on both, a file of more channels by its first two. init and exit do
  * nothing. A read returns exactly the bytes asked for until the stream ends;
  * when a block fails after some bytes of a read were delivered, the read
- * returns those and the next read reports the failure with -1. A stream's
- * length is 0 when the file does not state it. */
+ * returns those and the next read reports the failure with -1. A seek that
+ * fails leaves the stream where it was. A stream's length is 0 when the file
+ * does not state it. */
 TOLMEK_AUDIO_EXPORT extern const audio_decoder decoder_flac;
 
 /* Takes one Vorbis comment ("KEY=value", NUL-terminated) into tags when its
- * key, compared with letter case, is TITLE, ARTIST, ALBUM, YEAR, GENRE or
- * DESCRIPTION; a later comment with the same key replaces the earlier one.
- * With copy 0 the field points into comment itself, just past the "=", and
- * lives as long as comment. With copy non-zero it holds a malloc copy, and
- * the value it replaces is released with free: the record then holds only
- * such copies, and its owner frees each text. Returns the value stored; null
- * for any other comment, and when the copy cannot be made (the field then
- * keeps its value). */
+ * key, compared ignoring ASCII letter case, is TITLE, ARTIST, ALBUM, YEAR,
+ * GENRE or DESCRIPTION; a later comment for the same field replaces the
+ * earlier one, whatever its case. With copy 0 the field points into comment
+ * itself, just past the "=", and lives as long as comment. With copy
+ * non-zero it holds a new malloc copy, which belongs to the record's owner.
+ * The value a field held before is never freed. Returns the value stored;
+ * null for any other comment, and when the copy cannot be made (the field
+ * then keeps its value). */
 TOLMEK_AUDIO_EXPORT char *decoder_vorbis_parse_tag(char *comment, audio_tags *tags, uint8_t copy);
 
 #ifdef __cplusplus

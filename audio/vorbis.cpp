@@ -18,19 +18,21 @@
 namespace audio {
 namespace {
 
-constexpr size_t max_frame_bytes = 255 * 2; // the most channels Vorbis carries
+constexpr size_t staging_bytes = 8192; // more than a frame of the most channels Vorbis carries
 
 // A stream's state. The file state comes first, so that the stream's handle
-// is a pointer to it as well. ov_read delivers whole frames only and answers
-// a request for less than one frame with 0, which the host would take for
-// the end of the stream; such requests are served from one whole frame
-// decoded into the carry.
+// is a pointer to it as well. Every read decodes into the staging buffer:
+// ov_read answers a request for less than one frame of the link it enters
+// with 0, which the host would take for the end of the stream, and PCM of a
+// link in another format must wait there until that format is announced.
 struct VorbisState {
     OggVorbis_File file;
-    unsigned char carry[max_frame_bytes];
-    uint32_t carry_fill;   // bytes of the frame in carry
-    uint32_t carry_offset; // bytes of it delivered; carry_fill when none wait
-    audio_tags repaired;   // owned well-formed copies of ill-formed tag texts
+    audio_tags repaired; // owned well-formed copies of ill-formed tag texts
+    unsigned char staged[staging_bytes];
+    uint32_t staged_fill;                 // bytes decoded into staged
+    uint32_t staged_offset;               // bytes of them delivered; staged_fill when none wait
+    int32_t staged_rate, staged_channels; // the format of the staged PCM
+    bool read_failed;                     // a decoding error came after a read had delivered bytes
 };
 
 // A state whose file state was never opened, or was cleared by a failed
@@ -62,6 +64,9 @@ OpenedState open_file(const char *path) {
         fclose(file);
         return nullptr;
     }
+    // Tremor's open passes over the first link of a chained file when that link fits in one
+    // page: such a file is taken back to its first frame.
+    if (ov_pcm_tell(&state->file) > 0) ov_pcm_seek(&state->file, 0);
     return OpenedState{state.release()};
 }
 
@@ -124,47 +129,84 @@ int vorbis_close(audio_stream *stream) {
     return 0;
 }
 
-// Delivers what is left of the frame in the carry.
-int read_carry(VorbisState *state, void *buffer, size_t length) {
-    size_t n = std::min(length, (size_t)(state->carry_fill - state->carry_offset));
-    memcpy(buffer, state->carry + state->carry_offset, n);
-    state->carry_offset += (uint32_t)n;
+// Decodes the next piece of PCM into the empty staging buffer, noting its
+// format. The bytes decoded, 0 at the end, -1 on an error.
+int stage(VorbisState *state) {
+    int section;
+    long n =
+        ov_read(&state->file, reinterpret_cast<char *>(state->staged), staging_bytes, &section);
+    if (n <= 0) return n < 0 ? -1 : 0;
+    const vorbis_info *info = ov_info(&state->file, -1);
+    state->staged_fill = (uint32_t)n;
+    state->staged_offset = 0;
+    state->staged_rate = (int32_t)info->rate;
+    state->staged_channels = info->channels;
     return (int)n;
 }
 
-// One ov_read into buffer: the bytes written, 0 at the end, -1 on an error.
-int read_once(VorbisState *state, void *buffer, size_t length) {
-    int section;
-    long n = ov_read(&state->file, static_cast<char *>(buffer), (int)length, &section);
-    return n < 0 ? -1 : (int)n;
+bool format_changes(const audio_stream &stream, const VorbisState &state) {
+    return state.staged_rate != stream.rate || state.staged_channels != stream.channels;
 }
 
+// Announces the format of the staged PCM as at open and makes it the
+// stream's. False when the host refuses it; the PCM stays staged, to be
+// announced again by the next read.
+bool take_staged_format(audio_stream *stream, const VorbisState &state) {
+    if (!announce_pcm_format(state.staged_channels, state.staged_rate)) return false;
+    stream->rate = state.staged_rate;
+    stream->channels = state.staged_channels;
+    return true;
+}
+
+// Fills the request from the staging buffer, decoding whenever it runs dry,
+// until the stream ends or the next PCM is in another format: that PCM
+// starts the next read, once announced.
 int vorbis_read(audio_stream *stream, void *buffer, size_t length) {
     VorbisState *state = state_of(stream);
-    length = std::min(length, (size_t)INT_MAX); // the result must fit
-    if (state->carry_offset < state->carry_fill) return read_carry(state, buffer, length);
-    vorbis_info *info = ov_info(&state->file, -1);
-    const size_t frame_bytes = info ? 2 * (size_t)info->channels : 1;
-    if (length == 0 || length >= frame_bytes) return read_once(state, buffer, length);
-    int n = read_once(state, state->carry, frame_bytes);
-    if (n <= 0) return n;
-    state->carry_fill = (uint32_t)n;
-    state->carry_offset = 0;
-    return read_carry(state, buffer, length);
+    int result;
+    if (!(length = read_request(length, &state->read_failed, &result))) return result;
+    auto *out = static_cast<unsigned char *>(buffer);
+    size_t delivered = 0;
+    while (delivered < length) {
+        if (state->staged_offset == state->staged_fill) {
+            int n = stage(state);
+            if (n == 0) break;
+            if (n < 0) {
+                if (delivered == 0) return -1;
+                state->read_failed = true;
+                break;
+            }
+        }
+        if (format_changes(*stream, *state)) {
+            if (delivered > 0) break;
+            if (!take_staged_format(stream, *state)) return -1;
+        }
+        size_t n =
+            std::min((size_t)(state->staged_fill - state->staged_offset), length - delivered);
+        memcpy(out + delivered, state->staged + state->staged_offset, n);
+        state->staged_offset += (uint32_t)n;
+        delivered += n;
+    }
+    return (int)delivered;
 }
 
 int vorbis_seek(audio_stream *stream, int64_t position) {
     VorbisState *state = state_of(stream);
     if (ov_pcm_seek(&state->file, position) < 0) return -1;
-    state->carry_fill = state->carry_offset = 0;
+    state->staged_fill = state->staged_offset = 0;
+    state->read_failed = false;
     return 0;
 }
 
-// A frame partly delivered from the carry still counts as not yet read.
+// A frame partly delivered from the staging buffer still counts as not yet
+// read.
 int64_t vorbis_tell(audio_stream *stream) {
     VorbisState *state = state_of(stream);
     int64_t position = ov_pcm_tell(&state->file);
-    return state->carry_offset < state->carry_fill ? position - 1 : position;
+    uint32_t waiting = state->staged_fill - state->staged_offset;
+    if (position < 0 || waiting == 0) return position;
+    const uint32_t frame_bytes = 2 * (uint32_t)state->staged_channels;
+    return position - (waiting + frame_bytes - 1) / frame_bytes;
 }
 
 constexpr const char *vorbis_extensions[] = {".ogg", nullptr};

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Generates the audio tests' media into DIR: sox tones encoded with lame, flac and oggenc,
-# the PCM of reference decoders beside them (NAME.raw), and files edited or tagged byte by byte.
+# Generates the audio tests' media into DIR: the conformance matrix of matrix.rows, each file with
+# its format's own decoder's PCM (NAME.raw), its tags (NAME.tags) and its line in matrix.txt (NAME,
+# host rate and channels, the number of formats, the rate, channels and bytes of each in turn, the
+# read sizes); files edited or tagged byte by byte, and files no decoder takes (no formats).
 set -euo pipefail
 dir=${1:?usage: make_fixtures.sh DIR}
 rm -rf "$dir" && mkdir -p "$dir" # no stale files: the tool test takes every *.tags
@@ -10,48 +12,55 @@ trap 'rm -rf "$work"' EXIT
 synth() { # FILE RATE CHANNELS SECONDS [BITS]: a pitch per channel, so that swaps show
   local voices=() i
   for ((i = 0; i < $3; i++)); do voices+=(sine $((440 + 220 * i))); done
-  sox -q -n -r "$2" -c "$3" -b "${5:-16}" -e signed "$1" synth "$4" "${voices[@]}" gain -3
+  sox -V1 -R -n -r "$2" -c "$3" -b "${5:-16}" -e signed "$1" synth "$4" "${voices[@]}" gain -3
 }
-mp3() { # NAME RATE CHANNELS SECONDS LAME_OPTIONS...
-  synth "$work/$1.wav" "$2" "$3" "$4"
-  lame --quiet "${@:5}" "$work/$1.wav" "$dir/$1.mp3"
+declare -A formats # by name: "RATE CHANNELS BYTES" of the PCM of each format in turn
+reference() { # NAME TONE_RATE TONE_CHANNELS HOST_RATE HOST_CHANNELS: NAME.raw and its format
+  local rate=$2 channels=2 forced=() raw=$dir/$1.raw
+  case $1 in
+    *.mp3) # forced as the decoder forces it: to no rate beyond 96 kHz, then to stereo
+      (($4 > 96000)) || { rate=$4 channels=$5 forced=(-r "$4" --resample NtoM); }
+      [ "$channels" = 1 ] && forced+=(-0) || forced+=(--stereo)
+      mpg123 -q -s "${forced[@]}" "$dir/$1" >"$raw" ;;
+    *.ogg) oggdec -Q -R -o "$raw" "$dir/$1" && channels=$3 ;;
+    *.flac) # the first two channels, or the one on both
+      flac -d -s -F -c --force-raw-format --endian=little --sign=signed "$dir/$1" |
+        sox -t raw -r "$2" -c "$3" -b 16 -e signed - -t raw "$raw" remix 1 "$((($3 > 1) + 1))" ;;
+  esac
+  formats[$1]="$rate $channels $(stat -c %s "$raw")"
 }
-mp3 stereo_44100 44100 2 2.0 -b 128
-mp3 mono_22050 22050 1 1.5 -b 64
-mp3 short_mono_16000 16000 1 0.3 -b 32
-mp3 part_44100 44100 2 0.5 -b 128 -t
-mp3 part_22050 22050 2 0.5 -b 64 -t
-cat "$dir/part_44100.mp3" "$dir/part_22050.mp3" >"$dir/rate_change.mp3"
+row() { # NAME RATE CHANNELS SECONDS HOST_RATE HOST_CHANNELS READS TAGS ENCODER OPTIONS...
+  local in=$work/$1.wav out=$dir/$1 part
+  [ "$8" = - ] || printf '\n%s\n' "${shown[$8]}" >"$dir/$1.tags"
+  [[ $9 == @(links|made) ]] || synth "$in" "$2" "$3" "$4"
+  case $9 in
+    lame) lame --quiet "${@:10}" "$in" "$out" ;;
+    oggenc) oggenc -Q "${@:10}" -o "$out" "$in" ;;
+    flac) flac -s -f --channel-map=none "${@:10}" -o "$out" "$in" ;;
+    ffmpeg) ffmpeg -nostdin -loglevel error -y -i "$in" "${@:10}" "$out" ;;
+    links) # earlier rows one after another, decoded as they were
+      for part in "${@:10}"; do
+        cat "$dir/$part" >>"$out" && cat "$dir/$part.raw" >>"$out.raw"
+        formats[$1]+=" ${formats[$part]}"
+      done ;;
+  esac
+  [ "$9" = links ] || reference "$1" "$2" "$3" "$5" "$6"
+  local -a pcm=(${formats[$1]})
+  [ "$7" = - ] || echo "$1 $5 $6 $((${#pcm[@]} / 3)) ${pcm[*]} ${7//,/ }" >>"$dir/matrix.txt"
+}
+# The tags rows write, as comments and as lame's options, and as tolmek tags prints them (after the
+# native encoding: none); ffmpeg writes year and comment of MP3 where mpg123 does not read them.
+tags="title=봄날 artist=ovra album=Tolmek year=2024 genre=Pop description=matrix"
+lame_tags="--tt 봄날 --ta ovra --tl Tolmek --ty 2024 --tg Pop --tc matrix"
+all=$'title: 봄날\nartist: ovra\nalbum: Tolmek\nyear: 2024\ngenre: Pop\ndescription: matrix'
+declare -A shown=([all]=$all [ffmpeg]=$'title: 봄날\nartist: ovra\nalbum: Tolmek\ngenre: Pop')
+cycling=1,3,4095,2,7,65537,5
+head -c 1000000 /dev/zero | tr '\0' P >"$work/cover"
+while read -r line; do [[ $line == @(|\#*) ]] || eval "row $line"; done \
+  <"$(dirname "$0")/matrix.rows"
 printf 'This is not MPEG audio at all.\n%.0s' {1..400} >"$dir/not_audio.mp3"
-# mpg123's PCM in the format the tests ask for, mixed and resampled as the decoder has it do;
-# through a pipe where the rate changes, as mpg123 then rewinds a file it writes.
-mpg123 -q -s -r 22050 -0 --resample NtoM "$dir/stereo_44100.mp3" >"$dir/stereo_44100.mp3.raw"
-mpg123 -q -s -r 48000 --stereo --resample NtoM "$dir/mono_22050.mp3" >"$dir/mono_22050.mp3.raw"
-mpg123 -q -s "$dir"/part_{44100,22050}.mp3 | cat >"$dir/rate_change.mp3.raw"
-
-flac_tone() { # NAME RATE CHANNELS SECONDS BITS FLAC_OPTIONS...
-  synth "$work/$1.raw" "$2" "$3" "$4" "$5"
-  flac -s -f --force-raw-format --endian=little --sign=signed --sample-rate="$2" --channels="$3" \
-       --bps="$5" "${@:6}" -o "$dir/$1.flac" "$work/$1.raw"
-  # Decoded by sox's libFLAC as the decoder delivers it: the first two channels, or the one on both.
-  sox "$dir/$1.flac" -t raw "$dir/$1.flac.raw" remix 1 "$((($3 > 1) + 1))"
-}
-flac_tone stereo_44100 44100 2 3.0 16 --blocksize=4096
-flac_tone small_blocks 44100 2 1.0 16 --blocksize=256 -T TITLE=Later -T ALBUM=Later
-flac_tone mono_22050 22050 1 1.0 16
-flac_tone six_channels 48000 6 1.0 16
-flac_tone bits8 8000 1 0.5 8
-flac_tone bits24 44100 2 0.5 24
-
-ogg_tone() { # NAME RATE CHANNELS SECONDS OGGENC_OPTIONS...
-  synth "$work/$1.wav" "$2" "$3" "$4"
-  oggenc -Q "${@:5}" -o "$dir/$1.ogg" "$work/$1.wav"
-  oggdec -Q -R -o "$dir/$1.ogg.raw" "$dir/$1.ogg"
-}
-ogg_tone stereo_44100 44100 2 3.0
-ogg_tone mono_22050 22050 1 1.0 -c TITLE=First -c ARTIST=Tolmek -c TITLE=Second \
-  -c title=lower -c ALBUM=A~B -c GENRE=Pop
 for kind in mp3 flac ogg; do head -c 100 "$dir/stereo_44100.$kind" >"$dir/head.$kind"; done
+for bits in 8 24; do synth "$dir/bits$bits.flac" 8000 1 0.5 $bits; done
 
 # tagged.flac: a comment block before the encoder's. zero_total, zero_rate, understated.flac:
 # no length, 0 Hz, a largest block below the blocks'. mono_22050.ogg: "~" becomes 0xFF, which
@@ -61,7 +70,7 @@ import struct, sys, zlib
 def read(name): return bytearray(open(f"{sys.argv[1]}/{name}", "rb").read())
 def write(name, data): open(f"{sys.argv[1]}/{name}", "wb").write(data)
 block = struct.pack("<I4sI", 4, b"hand", 6) + b"".join(struct.pack("<I", len(c)) + c for c in
-    [b"TITLE=First", b"ARTIST=Tolmek", b"TITLE=Second", b"title=lower", b"ALBUM=A\xffB",
+    [b"TITLE=First", b"Artist=Tolmek", b"TITLE=Second", b"title=Later", b"album=A\xffB",
      b"GENRE=Pop"])
 # STREAMINFO from byte 8: largest block at 10, then at 18 20 bits of rate, 3 of channels - 1
 # (here 1), 5 of bits - 1 (here 15) and 36 of length.
@@ -76,7 +85,7 @@ def ogg_crc(page):  # zlib's CRC-32 with the bits reversed, without its initial 
     crc = zlib.crc32(bytes(reversed_bits(byte, 8) for byte in page), 0xFFFFFFFF) ^ 0xFFFFFFFF
     return reversed_bits(crc, 32).to_bytes(4, "little")
 ogg = read("mono_22050.ogg")
-at = ogg.index(b"ALBUM=A~B") + 7
+at = ogg.index(b"album=A~B") + 7
 page = ogg.rindex(b"OggS", 0, at)
 end = page + 27 + ogg[page + 26] + sum(ogg[page + 27:page + 27 + ogg[page + 26]])
 ogg[at], ogg[page + 22:page + 26] = 0xFF, bytes(4)
@@ -84,6 +93,10 @@ ogg[page + 22:page + 26] = ogg_crc(ogg[page:end])
 write("mono_22050.ogg", ogg)
 mp3 = read("stereo_44100.mp3")  # with bytes that are no MPEG audio in the middle
 write("damaged.mp3", mp3[:20000] + read("not_audio.mp3")[:3000] + mp3[20000:])
+flac = read("stereo_44100.flac")  # a frame's header lost, and cut within a frame
+frame = flac.index(b"\xff\xf8", len(flac) // 2)
+write("damaged.flac", flac[:frame] + bytes(6) + flac[frame + 6:])
+write("cut.flac", flac[:len(flac) * 7 // 10])
 
 # ID3v2 frames are (id, encoding byte + text); their sizes are plain in version 3,
 # syncsafe (7 bits a byte) in 4, as is the tag's own.
@@ -109,7 +122,7 @@ id3("grows", "CP1252", "title: " + "€" * 30 + "\nyear: 2001\ngenre: Pop\ndescr
 id3("cp949", "CP949", "title: 한글 노래\nalbum: Caf",
     id3v2(4, (b"TIT2", latin1 + cp949), (b"TALB", latin1 + b"Caf\xe9")))
 # First lines, in any encoding.
-id3("lines", "", "title: 첫 줄\nalbum: 앨범",
+id3("lines", "CP949", "title: 첫 줄\nalbum: 앨범",
     id3v2(4, (b"TIT2", utf8 + "첫 줄\n둘째".encode()),
           (b"TALB", utf16 + b"\xff\xfe" + "앨범\rB".encode("utf-16-le"))))
 # ID3v2 wins with an album alone.
@@ -120,8 +133,13 @@ id3("ill_formed", "", f"title: A{bad}B{bad}C{bad}{bad}\nartist: A{bad}{bad}{bad}
 id3("v1_latin1", "", f"title: Caf{bad}", v1=id3v1(b"Caf\xe9"))
 id3("v1", "CP1252", "title: " + "€" * 30 + "\nartist: Tolmek\nyear: 1987",  # spaces trimmed
     v1=id3v1(b"\x80" * 30, b"Tolmek".ljust(30), b"1987"))
-# Upper-case keys of the first comment block, the later winning.
+write("id3_front.flac", id3v2(3, (b"TIT2", latin1 + b"Front")) + read("small_blocks.flac"))
+# Keys in any letter case, the later winning; of the first comment block.
 for name in ["tagged.flac", "mono_22050.ogg"]:
-    expect(name, "", f"title: Second\nartist: Tolmek\nalbum: A{bad}B\ngenre: Pop")
+    expect(name, "", f"title: Later\nartist: Tolmek\nalbum: A{bad}B\ngenre: Pop")
 PYTHON
-cp "$dir/small_blocks.flac.raw" "$dir/zero_total.flac.raw"
+
+for name in zero_total id3_front damaged cut; do row $name.flac 44100 2 - 0 0 $cycling - made; done
+for name in flac.ogg flac.mp3 ogg.flac; do cp "$dir/stereo_44100.${name%.*}" "$dir/$name"; done
+for f in missing.{mp3,ogg,flac} not_audio.mp3 bits{8,24}.flac zero_rate.flac head.{mp3,ogg,flac} \
+  flac.{ogg,mp3} ogg.flac; do echo "$f 44100 2 0 1"; done >>"$dir/matrix.txt"

@@ -3,11 +3,15 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "process_resources.h"
+#include "reference_host.h"
 #include "tolmek_audio.h"
 
 inline std::string fixture(const std::string &name) {
@@ -19,6 +23,9 @@ inline std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+using Format = std::array<int64_t, 3>; // rate, channels, bytes of PCM
+using Formats = std::vector<Format>;
 
 struct DecoderStream {
     // The fixture of that name, by default with the decoder its extension picks.
@@ -34,11 +41,20 @@ struct DecoderStream {
     int seek(int64_t position) { return decoder.seek(stream, position); }
     int64_t tell() { return decoder.tell(stream); }
 
-    // Reads to the end, or to a -1 (kept in *last), chunk bytes at a time.
-    std::string read_all(size_t chunk, int *last = nullptr) {
-        std::string pcm, buffer(chunk, '\0');
+    // Reads to the end or a -1 (in *last), cycling the sizes; *formats counts bytes by host format.
+    std::string read_all(std::vector<size_t> sizes, int *last = {}, Formats *formats = {}) {
+        std::string pcm, buffer(*std::max_element(sizes.begin(), sizes.end()), '\0');
+
         int result;
-        while ((result = read(buffer.data(), chunk)) > 0) pcm.append(buffer.data(), (size_t)result);
+        for (size_t i = 0; (result = read(buffer.data(), sizes[i++ % sizes.size()])) > 0;) {
+            pcm.append(buffer.data(), (size_t)result);
+            const Format format{reference_sound_accepted(SOUND_RATE),
+                                reference_sound_accepted(SOUND_CHANNELS), 0};
+            if (formats &&
+                (formats->empty() || !std::equal(&format[0], &format[2], &formats->back()[0])))
+                formats->push_back(format);
+            if (formats) formats->back()[2] += result;
+        }
         if (last) *last = result;
         return pcm;
     }
