@@ -75,10 +75,12 @@ int decode_into(const AudioFile &file, const DecodeArguments &arguments, WavOutp
             return 1;
         }
         if (!format_unchanged(channels, rate)) {
+            // MP3 output can be forced to one format; the links of a chained
+            // Ogg Vorbis file keep theirs.
+            const char *advice = file.decoder == &decoder_mp3 ? " (choose one with --rate)" : "";
             fprintf(stderr,
-                    "tolmek: %s: the format changes within the stream; "
-                    "a WAV file holds one (choose one with --rate)\n",
-                    path);
+                    "tolmek: %s: the format changes within the stream; a WAV file holds one%s\n",
+                    path, advice);
             return 1;
         }
         if (!wav->write(pcm.data(), (size_t)bytes)) {
