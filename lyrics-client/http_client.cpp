@@ -79,6 +79,7 @@ int receive_answer(const Transfer &transfer, const path_char *output_path, const
         if (step.action == AnswerStep::store_body &&
             !body.add(bytes + step.body_offset, received - step.body_offset))
             return DL_CANNOT_WRITE;
+        if (answer.complete()) break;
     }
     int result = answer.finish();
     if (result != DL_OK) return result;

@@ -30,8 +30,9 @@ inline constexpr DownloadLimits lyrics_download_limits = {1 << 20, deadline_for(
 inline constexpr DownloadLimits update_download_limits = {32 << 20, deadline_for(32 << 20), 30000};
 
 // Sends "GET request_path HTTP/1.0" with a Host header naming `host` (no
-// port) to `host`:`port` and stores the body of a "200 OK" answer, which runs
-// until the server closes the connection, at `output_path`.
+// port) to `host`:`port` and stores the body of a "200 OK" answer at
+// `output_path`. The body runs until the server closes the connection, or
+// ends with the length a Content-Length header states (HttpAnswer).
 //
 // `mode` is PATH_TEXT("wb") to store the body unchanged or PATH_TEXT("w") to
 // store every LF as CR LF (a CR LF thus becomes CR CR LF).
