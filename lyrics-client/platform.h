@@ -50,8 +50,9 @@ inline const path_char *final_component(const path_char *path) {
 // --- Files -----------------------------------------------------------------
 
 // Opens the file at `path` for reading with a stdio mode ("rb"). Returns null
-// when it cannot be opened, and also for a directory, which is no file to
-// read. Close the stream with fclose.
+// when it cannot be opened, and for anything but a regular file: a directory,
+// a FIFO or pipe, a device (which may block a read or never end), a socket.
+// Opening never blocks. Close the stream with fclose.
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode);
 
 // A stream from open_file_for_reading, closed when it goes out of scope.

@@ -14,15 +14,16 @@
 #include <cstring>
 
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-    std::FILE *stream = std::fopen(path, mode);
-    if (stream == nullptr) return nullptr;
-    // Linux opens directories for reading; their reads then fail like an empty file.
+    // Without O_NONBLOCK, opening a FIFO waits for a writer.
+    int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
     struct stat status;
-    if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
-        std::fclose(stream);
-        errno = EISDIR;
-        return nullptr;
-    }
+    std::FILE *stream = nullptr;
+    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
+        stream = fdopen(descriptor, mode);
+    else
+        errno = EINVAL;
+    if (stream == nullptr) close(descriptor);
     return stream;
 }
 

@@ -5,6 +5,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstring>
 #include <cwchar>
 
@@ -32,10 +35,31 @@ private:
     wchar_t extended_[capacity];
 };
 
+// The runtime's stream over a file handle, which it then owns; on failure the handle is closed.
+std::FILE *stream_over(HANDLE handle, int text_or_binary, const wchar_t *mode) {
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), text_or_binary);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *stream = _wfdopen(descriptor, mode);
+    if (stream == nullptr) _close(descriptor);
+    return stream;
+}
+
 } // namespace
 
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-    return _wfopen(path, mode);
+    HANDLE handle = CreateFileW(FilePath(path).get(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    // Pipes and character devices (a serial port, the console, NUL) are no files to hash.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return stream_over(handle, _O_RDONLY | _O_BINARY, mode);
 }
 
 bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using namespace std::string_literals;
@@ -69,6 +73,25 @@ TEST(Fingerprint, HashesWhatFollowsTheTagsAndTheirZeroPadding) {
     Md5Context context = {0xFFFFFFF8u, 0, {}, {}}; // a bit count about to carry
     md5_update(&context, "x", 1);
     EXPECT_EQ(context.bit_count_high * 10 + context.bit_count_low, 10u);
+}
+
+// Only regular files are read: no open waits (a FIFO without a writer), and no device is read,
+// whose data may never end (zeros) or never come.
+TEST(Fingerprint, ReadsRegularFilesOnly) {
+    TemporaryDirectory directory;
+    fs::create_directory(directory / "folder");
+#ifdef _WIN32
+    const path_string others[] = {L"NUL", (directory / "folder").native()};
+#else
+    fs::create_symlink("/dev/zero", directory / "zeros");
+    ASSERT_EQ(mkfifo((directory / "fifo").c_str(), 0600), 0);
+    const path_string others[] = {"/dev/null", directory / "zeros", directory / "fifo",
+                                  directory / "folder"};
+#endif
+    for (const path_string &other : others) {
+        unsigned char digest[fingerprint_size];
+        EXPECT_EQ(fingerprint_file(other.c_str(), digest), FP_CANNOT_OPEN) << other;
+    }
 }
 
 // A program as a linker lays it out: PE headers at 0x80, a section ending at 0x600, 3 symbols of
