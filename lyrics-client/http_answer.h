@@ -18,7 +18,8 @@ enum {
     DL_NO_BODY = 6,            // the server closed before a header end or a body byte
     DL_LENGTH_MISMATCH = 7,    // the body's length differs from its Content-Length
     DL_RECEIVE_FAILED = 8,     // a receive failed, or a wait or the deadline ran out
-    DL_CANNOT_WRITE = 9,       // the output file cannot be created, written or put in place
+    DL_CANNOT_WRITE = 9,       // the output cannot be created, written, put in place, or is
+                               // write-protected
     DL_HEADER_TOO_LONG = 10,   // the header does not end within the header buffer
     DL_BAD_LENGTH = 11,        // a Content-Length that is malformed or stated twice differently
     DL_TOO_LARGE = 12,         // the body, or its Content-Length, exceeds the download's bound

@@ -37,12 +37,12 @@ inline constexpr DownloadLimits update_download_limits = {32 << 20, deadline_for
 // `mode` is PATH_TEXT("wb") to store the body unchanged or PATH_TEXT("w") to
 // store every LF as CR LF (a CR LF thus becomes CR CR LF).
 //
-// Returns DL_OK or one of the failure codes above. A Content-Length header,
-// when present, must be well formed and match the body. The body goes to a
-// temporary file beside `output_path`, which replaces `output_path` only when
-// the whole transfer succeeded within `limits`; on any failure an existing
-// file at `output_path` is left untouched and no temporary remains. Nothing
-// is created unless at least one body byte arrives.
+// Returns DL_OK or one of the failure codes above. The body goes to a
+// temporary file beside `output_path` (BodyFile), which replaces `output_path`
+// only when the whole transfer succeeded within `limits`; on any failure, and
+// when `output_path` is write-protected, an existing file there is left
+// untouched and no temporary remains. Nothing is created unless at least one
+// body byte arrives.
 //
 // Keeps no state between calls; several threads may download at once.
 int http_download(const char *host, int port, const char *request_path,

@@ -69,21 +69,37 @@ struct OutputFile {
     bool expand_newlines = false; // true: file_write turns LF into CR LF
 };
 
-// Creates or truncates `path`. Returns false, with `file` left closed, when
-// the file cannot be created or the mode is neither "w" nor "wb".
-bool file_create(OutputFile &file, const path_char *path, const path_char *mode);
+enum class Creation {
+    created,    // a new file, readable and writable by this user alone
+    name_taken, // something (a file, a link, anything) already has the name
+    failed,     // no file: a missing folder, no permission, a mode neither "w" nor "wb"
+};
+// Creates a new file at `path`, never opening what is already there and never
+// following a link. `file` is open only when the result is `created`.
+Creation file_create_new(OutputFile &file, const path_char *path, const path_char *mode);
 // Writes `count` bytes. Returns false when the stream reports an error.
 bool file_write(OutputFile &file, const char *bytes, std::size_t count);
 // Flushes and closes. Returns false when buffered bytes could not be stored.
 bool file_close(OutputFile &file);
+
+// Prepares the open `file` to take the place of `target`. Returns false when
+// `target` exists and is write-protected: read-only (no write permission at
+// all, or the read-only attribute), or not writable by this user; nothing may
+// replace it. Otherwise gives `file` the permissions of `target` where the
+// system has them, or those of a new file when there is no `target`.
+bool file_take_permissions(OutputFile &file, const path_char *target);
 
 // Moves `from` over `to` in one step, replacing an existing `to`.
 bool file_replace(const path_char *from, const path_char *to);
 // Deletes a file; the result is not worth reporting to callers.
 void file_remove(const path_char *path);
 
-// The id of this process, for naming temporary files.
+// The id of this process.
 unsigned long current_process_id();
+
+// Fills `bits` with 64 bits that others cannot guess; false when the system
+// has none to give (early at boot).
+bool random_bits(std::uint64_t &bits);
 
 // --- Network ---------------------------------------------------------------
 

@@ -104,8 +104,9 @@ TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
 }
 
 // The request, cut to its buffer when too long (and thus never ended); a body on its way
-// waits in a temporary beside the output; an output that cannot be created fails; a listener
-// whose queue is full leaves a connection unanswered until the wait runs out.
+// waits in a temporary beside the output, named unguessably and private to this user; an output
+// that cannot be created fails; a listener whose queue is full leaves a connection unanswered
+// until the wait runs out.
 TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect) {
     std::vector<std::string> requests; // written before each answer, read after it
     LoopbackServer server([&](const std::string &request) {
@@ -116,10 +117,11 @@ TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect)
     std::string name;
     do name = directory_.listing();
     while (name.empty() && job.wait_for(1ms) != std::future_status::ready);
-    char pattern[64];
-    std::snprintf(pattern, sizeof pattern, "\\.carvelo-%lx-[0-9a-f]+\\.part ",
-                  current_process_id());
-    EXPECT_TRUE(std::regex_match(name, std::regex(pattern))) << name;
+    EXPECT_TRUE(std::regex_match(name, std::regex("\\.carvelo-[0-9a-f]{9,16}\\.part "))) << name;
+#ifndef _WIN32
+    auto permissions = fs::status(directory_ / name.substr(0, name.size() - 1)).permissions();
+    EXPECT_EQ(permissions, fs::perms::owner_read | fs::perms::owner_write);
+#endif
     EXPECT_EQ(job.get(), DL_RECEIVE_FAILED);
     const std::string overlong = "/" + std::string(2000, '9');
     EXPECT_EQ(download(server.port(), overlong.c_str()), DL_RECEIVE_FAILED);
@@ -137,8 +139,45 @@ TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect)
     for (socket_handle socket : queue) socket_close(socket);
 }
 
+// A temporary is only ever a new file: a name already taken, by a file or a link (dangling or
+// not), is refused and left as it was. The lyrics replace an earlier file only when the user may
+// write it, and keep its permissions; a new file gets what new files get.
+TEST_F(Download, NeverWritesThroughWhatIsThereAndKeepsWhatTheUserProtected) {
+    const fs::path taken = directory_ / "taken";
+    fs::create_directory(taken);
+    write_file(taken / "file", earlier);
+#ifndef _WIN32
+    fs::create_symlink(taken / "file", taken / "link");
+    fs::create_symlink(taken / "nowhere", taken / "dangling");
+#endif
+    for (OutputFile file; const auto &entry : fs::directory_iterator(taken))
+        EXPECT_EQ(file_create_new(file, entry.path().c_str(), PATH_TEXT("w")),
+                  Creation::name_taken);
+    EXPECT_EQ(read_file(taken / "file") + (fs::exists(taken / "nowhere") ? "!" : ""), earlier);
+    const auto new_file = fs::status(taken / "file").permissions();
+    fs::remove_all(taken);
+
+    LoopbackServer server([](auto &) { return ScriptedAnswer{ok_head + "new"}; });
+    // The earlier file's permissions (-1: none there), and the result.
+    for (auto [permissions, result] :
+         {std::pair{-1, DL_OK}, {0640, DL_OK}, {0444, DL_CANNOT_WRITE}, {0, DL_CANNOT_WRITE}}) {
+        fs::remove(output_);
+        if (permissions >= 0) {
+            write_file(output_, earlier);
+            fs::permissions(output_, fs::perms(permissions));
+        }
+        const auto kept = permissions >= 0 ? fs::status(output_).permissions() : new_file;
+        EXPECT_EQ(download(server.port()), result) << permissions;
+        EXPECT_EQ(read_file(output_), result == DL_OK ? "new" : earlier);
+        EXPECT_EQ(fs::status(output_).permissions(), kept);
+        EXPECT_EQ(directory_.listing(), "out.lrc ");
+        fs::permissions(output_, fs::perms::owner_write, fs::perm_options::add); // to remove
+    }
+}
+
 // Every file of a dialog's selection (a full path, or a folder and names, joined by a separator
-// even after one) in its order, each reported with one line and one path entry.
+// even after one) in its order, each reported with one line and one path entry. The server goes
+// by a name, which is looked up.
 TEST_F(Download, FetchSelectionReportsEveryFileWithOneLineAndOnePathEntry) {
     std::atomic<int> requests = 0; // one for each job that gets a lyrics path
     LoopbackServer knows([&](const std::string &) {
