@@ -12,7 +12,7 @@ enum {
     DL_OK = 0,                 // the body was stored and the file closed
     DL_NET_STARTUP_FAILED = 1, // the network layer cannot be started
     DL_SOCKET_FAILED = 2,      // no socket could be created
-    DL_RESOLVE_FAILED = 3,     // the host name has no IPv4 address
+    DL_RESOLVE_FAILED = 3,     // the host name has no IPv4 address, or none came in time
     DL_CONNECT_FAILED = 4,     // the connection cannot be made in time
     DL_BAD_STATUS = 5,         // nothing received, or no "HTTP/... 200 OK" status line
     DL_NO_BODY = 6,            // the server closed before a header end or a body byte

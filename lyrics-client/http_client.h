@@ -10,8 +10,8 @@
 // disk or holding the caller.
 struct DownloadLimits {
     unsigned long long body_bytes; // the largest body accepted, counted as received
-    int deadline_ms;               // the whole transfer, from the connect to the last byte
-    int wait_ms;                   // each wait for the connection or for more bytes
+    int deadline_ms;               // the whole transfer, from the name lookup to the last byte
+    int wait_ms;                   // each wait for the lookup, the connection or more bytes
 };
 
 // A deadline for a body of up to `body_bytes`: a minute, or the time that

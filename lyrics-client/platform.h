@@ -2,10 +2,10 @@
 //
 // Paths are wide (UTF-16) on Windows and the ordinary narrow strings on Linux;
 // everything that differs between the two (opening files by path, the
-// runtime's text mode, Winsock start-up, sockets with timeouts, replacing a
-// file, and on Windows starting a program) is declared here and implemented
-// once per platform in platform_win32.cpp and platform_posix.cpp;
-// output_file.cpp writes files the same way on both.
+// runtime's text mode, file permissions, Winsock start-up, sockets with
+// timeouts, threads, replacing a file, and on Windows starting a program) is
+// declared here and implemented once per platform in platform_win32.cpp and
+// platform_posix.cpp; output_file.cpp writes files the same way on both.
 #pragma once
 
 #include <climits>
@@ -101,6 +101,20 @@ unsigned long current_process_id();
 // has none to give (early at boot).
 bool random_bits(std::uint64_t &bits);
 
+// --- Threads ---------------------------------------------------------------
+
+// Work for a thread that nobody waits for.
+class DetachedWork {
+public:
+    virtual void run() = 0;
+
+protected:
+    ~DetachedWork() = default;
+};
+// Runs `work.run()` on a thread of its own. False, with nothing run, when no
+// thread can be started.
+bool start_detached(DetachedWork &work);
+
 // --- Network ---------------------------------------------------------------
 
 // Starts the socket layer (Winsock 2.2; nothing on Linux). Every successful
@@ -113,7 +127,8 @@ socket_handle tcp_socket_open();
 void socket_close(socket_handle socket);
 
 // The host's first IPv4 address in network byte order. Safe to call from
-// several threads at once.
+// several threads at once. It waits as long as the system's resolver does,
+// which nothing bounds: http_download calls it on a helper thread.
 bool resolve_ipv4(const char *host, std::uint32_t *address);
 
 // Connects, giving up after `timeout_ms`. The socket stays blocking.

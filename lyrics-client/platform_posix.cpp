@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -76,6 +77,25 @@ unsigned long current_process_id() { return static_cast<unsigned long>(getpid())
 
 bool random_bits(std::uint64_t &bits) {
     return getrandom(&bits, sizeof bits, GRND_NONBLOCK) == sizeof bits;
+}
+
+namespace {
+
+void *run_detached(void *work) {
+    static_cast<DetachedWork *>(work)->run();
+    return nullptr;
+}
+
+} // namespace
+
+bool start_detached(DetachedWork &work) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    bool started = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                   pthread_create(&thread, &attributes, run_detached, &work) == 0;
+    pthread_attr_destroy(&attributes);
+    return started;
 }
 
 bool network_start() { return true; }

@@ -98,6 +98,22 @@ unsigned long current_process_id() { return GetCurrentProcessId(); }
 
 bool random_bits(std::uint64_t &bits) { return RtlGenRandom(&bits, sizeof bits); }
 
+namespace {
+
+DWORD WINAPI run_detached(void *work) {
+    static_cast<DetachedWork *>(work)->run();
+    return 0;
+}
+
+} // namespace
+
+bool start_detached(DetachedWork &work) {
+    HANDLE thread = CreateThread(nullptr, 0, run_detached, &work, 0, nullptr);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
+}
+
 void start_process(const wchar_t *application, wchar_t *command_line) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

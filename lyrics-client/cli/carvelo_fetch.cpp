@@ -5,8 +5,9 @@
 //
 // Runs the job for each file in order, prints each result line as it is
 // produced and then "완료.". --timeout bounds each file's download as a
-// whole (default 60). Exits 0 when every file succeeded, 1 when any failed,
-// 2 on a usage error, after the usage on standard error.
+// whole (default 60), name lookup included. Exits 0 when every file
+// succeeded, 1 when any failed, 2 on a usage error, after the usage on
+// standard error.
 #include "fetch_job.h"
 
 #include <cstdio>

@@ -223,7 +223,7 @@ TEST_F(Download, FetchSelectionReportsEveryFileWithOneLineAndOnePathEntry) {
     for (const auto &[selection, lines, path_entries, lyrics_known] : batches) {
         RecordingLists lists;
         fetch_selection((selection + path_char{}).c_str(), // and c_str() ends the list
-                        {"127.0.0.1", (lyrics_known ? knows : knows_not).port()}, lists);
+                        {"localhost", (lyrics_known ? knows : knows_not).port()}, lists);
         EXPECT_EQ(lists.lines, lines + text("\n"));
         EXPECT_EQ(lists.paths, path_entries + text("\n"));
         EXPECT_EQ(lists.selected_when_added, lists.count) << lists.lines;

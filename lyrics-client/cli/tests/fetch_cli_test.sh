@@ -28,6 +28,19 @@ check "a batch without failures exits 0: one line per file, the closing line; ly
 output=$("$fetch" --timeout 1 --server "$slow" "$known")
 check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
 
+# Name lookup counts against --timeout: a resolver of its own (in namespaces of the test's own)
+# that never answers, where the system would wait 30 s.
+printf 'nameserver 127.0.0.1\noptions timeout:30 attempts:1\n' >"$work/resolv.conf"
+silent_resolver='import socket, subprocess, sys
+port_53 = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # held, so never refused
+port_53.bind(("127.0.0.1", 53))
+sys.exit(subprocess.run(sys.argv[1:]).returncode)'
+output=$(unshare --mount --net sh -c 'ip link set lo up && mount --bind "$0" /etc/resolv.conf &&
+  exec python3 -c "$1" timeout 10 "$2" --timeout 1 --server lyrics.example.net "$3"' \
+  "$work/resolv.conf" "$silent_resolver" "$fetch" "$known")
+check "--timeout 1 ends a job whose name lookup never ends" "1 실패: Morning Walk.mp3" \
+  "$? ${output%$'\n'*}"
+
 check "the server refuses to listen beyond loopback" \
   "lyrics-server: 192.0.2.1 is not a loopback IPv4 address" \
   "$("$server" --address 192.0.2.1 --port 0 --lyrics "$work/lyrics" 2>&1)"
