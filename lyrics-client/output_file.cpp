@@ -4,12 +4,40 @@
 
 #include "bounded_text.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
 namespace {
 
 constexpr int naming_attempts = 16; // names tried before a temporary is given up
+
+// A temporary that exists, as a signal handler sees it: its path is read only while the state
+// is `live`, and written only while the state is `filling`.
+struct LiveSlot {
+    enum State : int { empty, filling, live };
+    std::atomic<int> state{empty};
+    path_char path[temporary_path_capacity];
+};
+static_assert(std::atomic<int>::is_always_lock_free); // a signal handler may read it
+LiveSlot live_temporaries[live_temporary_slots];
+
+// Records `path`; returns its slot, or -1 when every slot is taken.
+int enter_live_temporaries(const path_char *path) {
+    for (int i = 0; i < live_temporary_slots; ++i) {
+        LiveSlot &slot = live_temporaries[i];
+        int expected = LiveSlot::empty;
+        if (!slot.state.compare_exchange_strong(expected, LiveSlot::filling)) continue;
+        BoundedText<path_char>(slot.path, temporary_path_capacity).append(path);
+        slot.state.store(LiveSlot::live, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+
+void leave_live_temporaries(int slot) {
+    if (slot >= 0) live_temporaries[slot].state.store(LiveSlot::empty);
+}
 
 // The output's folder and ".carvelo-<random hex>.part" into `temporary`; false when it does not
 // fit.
@@ -61,6 +89,7 @@ BodyFile::~BodyFile() {
     if (created_ && !committed_) {
         file_close(file_);
         file_remove(temporary_);
+        leave_live_temporaries(live_slot_);
     }
 }
 
@@ -73,8 +102,11 @@ bool BodyFile::add(const char *bytes, int count) {
 bool BodyFile::create() {
     for (int attempt = 0; attempt < naming_attempts; ++attempt) {
         if (!name_temporary(output_path_, temporary_)) return false;
+        // Recorded before it exists, so that no moment passes with an unrecorded temporary.
+        live_slot_ = enter_live_temporaries(temporary_);
         Creation creation = file_create_new(file_, temporary_, mode_);
         if (creation == Creation::created) return created_ = true;
+        leave_live_temporaries(live_slot_);
         if (creation == Creation::failed) return false;
     }
     return false;
@@ -87,6 +119,12 @@ bool BodyFile::commit() {
         file_close(file_);
         file_remove(temporary_);
     }
+    leave_live_temporaries(live_slot_);
     committed_ = true; // the temporary is gone either way
     return stored;
+}
+
+void remove_live_temporaries() {
+    for (LiveSlot &slot : live_temporaries)
+        if (slot.state.load(std::memory_order_acquire) == LiveSlot::live) file_remove(slot.path);
 }

@@ -9,6 +9,10 @@
 // grow with the output's, so that an output name near the file system's limit still has one.
 inline constexpr int temporary_path_capacity = path_capacity + 32;
 
+// How many temporaries remove_live_temporaries knows of at once; a download beyond them still
+// works, but its temporary would outlive a signal.
+inline constexpr int live_temporary_slots = 32;
+
 class BodyFile {
 public:
     // `mode` as file_create_new takes it.
@@ -36,5 +40,11 @@ private:
     path_char temporary_[temporary_path_capacity];
     bool created_ = false;
     bool committed_ = false;
+    int live_slot_ = -1; // the temporary's entry for remove_live_temporaries, or -1
     OutputFile file_;
 };
+
+// Removes every temporary that a BodyFile holds at this moment, for a signal handler that ends
+// the process: it only reads a fixed table and calls file_remove (unlink on Linux, which a
+// handler may call).
+void remove_live_temporaries();

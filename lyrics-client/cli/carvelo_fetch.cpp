@@ -7,9 +7,12 @@
 // produced and then "완료.". --timeout bounds each file's download as a
 // whole (default 60), name lookup included. Exits 0 when every file
 // succeeded, 1 when any failed, 2 on a usage error, after the usage on
-// standard error.
+// standard error. SIGINT, SIGTERM and SIGHUP end it as they would any
+// program (status 128 + the signal's number), without leaving a temporary.
 #include "fetch_job.h"
+#include "output_file.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -123,11 +126,35 @@ int read_options(int argc, char **argv, Options &options) {
     return next < argc ? -1 : usage_error("no files given");
 }
 
+// Removes the download's temporary, then lets the signal end the process as it would have: the
+// handler was reset on entry, so the signal raised again takes its default action once the
+// handler returns.
+void end_by_signal(int signal) {
+    remove_live_temporaries();
+    std::raise(signal);
+}
+
+// A signal ignored from the start (nohup, a background job of a shell) stays ignored.
+void remove_temporaries_on_ending_signals() {
+    constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction ending {};
+    ending.sa_handler = end_by_signal;
+    ending.sa_flags = SA_RESETHAND;
+    sigemptyset(&ending.sa_mask);
+    for (int signal : ending_signals) sigaddset(&ending.sa_mask, signal);
+    for (int signal : ending_signals) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            sigaction(signal, &ending, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     Options options;
     if (int status = read_options(argc, argv, options); status >= 0) return status;
+    remove_temporaries_on_ending_signals();
     PrintingLists lists;
     for (int i = options.first_file; i < argc; ++i)
         fetch_lyrics(argv[i], options.server, lists, options.limits);

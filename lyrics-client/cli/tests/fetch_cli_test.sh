@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT: carvelo-fetch against
-# the sample lyrics server with generated MP3s, a soak of 1,000 jobs, its conventions.
+# the sample lyrics server with generated MP3s, signals, a resolver that never answers, a soak
+# of 1,000 jobs, its conventions.
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
@@ -20,6 +21,7 @@ known="$music/Morning Walk.mp3" unknown="$music/이름 없는 곡.mp3"
 "$sample_music" "$music" "$work/lyrics" "$server"
 mkdir "$work/builds" && start_server main --builds "$work/builds"
 start_server slow --delay-ms 20000  # takes 20 s to answer
+start_server stalled --stall-ms 60000  # stops after the first byte of a body
 
 output=$("$fetch" --server "$main" "$music/봄날의 노래.mp3" "$known")
 check "a batch without failures exits 0: one line per file, the closing line; lyrics stored" \
@@ -27,6 +29,16 @@ check "a batch without failures exits 0: one line per file, the closing line; ly
   "$? $(tr '\n' '|' <<<"$output")$(head -1 "${known%.mp3}.lrc" | tr -d '\r')"
 output=$("$fetch" --timeout 1 --server "$slow" "$known")
 check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
+
+lyrics=$(<"${known%.mp3}.lrc")
+for signal in INT TERM HUP; do  # each sent while a body is on its way into a temporary
+  env --default-signal "$fetch" --server "$stalled" "$known" >/dev/null &
+  wait_until 10 compgen -G "$music/.carvelo-*.part" >/dev/null || fatal "no download under way"
+  kill -s $signal $! && wait $!
+  status=$? number=$(kill -l $signal)
+  check "SIG$signal: ends with 128 + $number, no temporary, the lyrics as they were" \
+    "$((128 + number)) $lyrics" "$status $(ls -A "$music" | grep part)$(<"${known%.mp3}.lrc")"
+done
 
 # Name lookup counts against --timeout: a resolver of its own (in namespaces of the test's own)
 # that never answers, where the system would wait 30 s.
