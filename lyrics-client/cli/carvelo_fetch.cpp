@@ -31,12 +31,27 @@ constexpr char usage[] =
     "Fetches the lyrics of each music file into a .lrc file beside it.\n"
     "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n";
 
+// Prints `line` with its control characters escaped ("\n", "\t", "\x1b"), so that a file name
+// holding them still makes one line, and one that a terminal does not obey.
+void print_line(const char *line) {
+    for (const char *c = line; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte == '\n' || byte == '\t')
+            std::printf("\\%c", byte == '\n' ? 'n' : 't');
+        else if (byte < 0x20 || byte == 0x7F)
+            std::printf("\\x%02x", byte);
+        else
+            std::putchar(byte);
+    }
+    std::putchar('\n');
+}
+
 // Prints each result line as the job adds it and remembers failures.
 class PrintingLists final : public ResultLists {
 public:
     int add_result_line(const path_char *line) override {
         if (!is_success_line(line)) any_failed_ = true;
-        std::printf("%s\n", line);
+        print_line(line);
         std::fflush(stdout);
         return lines_++;
     }

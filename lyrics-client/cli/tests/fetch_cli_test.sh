@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT: carvelo-fetch against
-# the sample lyrics server with generated MP3s, signals, a resolver that never answers, a soak
-# of 1,000 jobs, its conventions.
+# the sample lyrics server with generated MP3s (some with control characters in their names),
+# signals, a resolver that never answers, a soak of 1,000 jobs, its conventions.
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
@@ -23,9 +23,13 @@ mkdir "$work/builds" && start_server main --builds "$work/builds"
 start_server slow --delay-ms 20000  # takes 20 s to answer
 start_server stalled --stall-ms 60000  # stops after the first byte of a body
 
-output=$("$fetch" --server "$main" "$music/봄날의 노래.mp3" "$known")
+mkdir "$work/odd"  # names with control characters, which show escaped: still a line per file
+names=($'new\nline.mp3' $'tab\t.mp3' $'\e[31mred.mp3' $'bell\a\x7f.mp3')
+for name in "${names[@]}"; do cp "$known" "$work/odd/$name"; done
+output=$("$fetch" --server "$main" "$music/봄날의 노래.mp3" "$known" "${names[@]/#/$work/odd/}")
 check "a batch without failures exits 0: one line per file, the closing line; lyrics stored" \
-  "0 성공: 봄날의 노래.mp3|성공: Morning Walk.mp3|완료.|[ti:Morning Walk]" \
+  "0 성공: 봄날의 노래.mp3|성공: Morning Walk.mp3|성공: new\nline.mp3|성공: tab\t.mp3|\
+성공: \x1b[31mred.mp3|성공: bell\x07\x7f.mp3|완료.|[ti:Morning Walk]" \
   "$? $(tr '\n' '|' <<<"$output")$(head -1 "${known%.mp3}.lrc" | tr -d '\r')"
 output=$("$fetch" --timeout 1 --server "$slow" "$known")
 check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
