@@ -123,6 +123,7 @@ TEST(ExecutableImage, AcceptsCompleteI386GuiProgramsOnly) {
         {"<html><body>404 Not Found</body></html>\n", false},
         {program_image({{0x84, 0x8664}}), false}, // x86-64
         {program_image({{0xDC, 3}}), false},      // console
+        {program_image({{0x96, 0x2102}}), false}, // a DLL
     };
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(on_file(cases[i].first, is_complete_i386_gui_program), cases[i].second) << i;
