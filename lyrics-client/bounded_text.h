@@ -33,7 +33,7 @@ public:
         return append(text, count);
     }
 
-    BoundedText &append_hex(unsigned long value) {
+    BoundedText &append_hex(unsigned long long value) {
         Char digits[2 * sizeof value];
         int count = 0;
         do {

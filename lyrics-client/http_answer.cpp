@@ -43,34 +43,60 @@ struct ContentLength {
     unsigned long long bytes = 0; // the stated length, held at 10^18 at most
 };
 
-void read_length_line(std::string_view line, ContentLength &length) {
-    constexpr std::string_view name = "content-length";
+// What the head says of the body.
+struct HeadFields {
+    ContentLength length;
+    bool coded = false; // a Transfer-Encoding, or a Content-Encoding other than identity
+};
+
+// `field` is the name as it stands before the colon, `value` the trimmed value.
+void read_length(std::string_view field, std::string_view value, ContentLength &length) {
     constexpr unsigned long long most = 1'000'000'000'000'000'000ULL;
-    std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return;
-    std::string_view field = line.substr(0, colon);
-    if (!same_ignoring_case(trim_blanks(field), name)) return;
-    std::string_view digits = trim_blanks(line.substr(colon + 1));
-    bool readable = field.size() == name.size() && !digits.empty();
-    unsigned long long value = 0;
-    for (char digit : digits) {
+    bool readable = field.size() == std::string_view("content-length").size() && !value.empty();
+    unsigned long long bytes = 0;
+    for (char digit : value) {
         readable = readable && digit >= '0' && digit <= '9';
-        value = std::min(most, value * 10 + static_cast<unsigned>(digit - '0'));
+        bytes = std::min(most, bytes * 10 + static_cast<unsigned>(digit - '0'));
     }
-    if (!readable || (length.stated && value != length.bytes)) length.malformed = true;
+    if (!readable || (length.stated && bytes != length.bytes)) length.malformed = true;
     length.stated = true;
-    length.bytes = value;
+    length.bytes = bytes;
 }
 
-// The Content-Length lines of a head, which begins with its status line.
-ContentLength find_content_length(std::string_view head) {
-    ContentLength length;
+void read_field(std::string_view line, HeadFields &fields) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return;
+    std::string_view field = line.substr(0, colon), name = trim_blanks(field);
+    std::string_view value = trim_blanks(line.substr(colon + 1));
+    if (same_ignoring_case(name, "content-length")) read_length(field, value, fields.length);
+    // An empty coding list is no coding.
+    bool content_coded = !value.empty() && !same_ignoring_case(value, "identity");
+    if (same_ignoring_case(name, "transfer-encoding") ||
+        (same_ignoring_case(name, "content-encoding") && content_coded))
+        fields.coded = true;
+}
+
+// The fields of a head, which begins with its status line.
+HeadFields read_head_fields(std::string_view head) {
+    HeadFields fields;
     for (std::size_t start = head.find('\n'); start != std::string_view::npos;
          start = head.find('\n', start)) {
         ++start;
-        read_length_line(head.substr(start, head.find('\n', start) - start), length);
+        read_field(head.substr(start, head.find('\n', start) - start), fields);
     }
-    return length;
+    return fields;
+}
+
+// Where the body begins: just after the head's first empty line, CR LF or LF alone; npos while
+// there is none.
+std::size_t find_head_end(std::string_view head) {
+    for (std::size_t newline = head.find('\n'); newline != std::string_view::npos;
+         newline = head.find('\n', newline + 1)) {
+        std::string_view next = head.substr(newline + 1, 2);
+        if (next.starts_with('\n')) return newline + 2;
+        if (next == "\r\n") return newline + 3;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace
@@ -85,7 +111,6 @@ AnswerStep HttpAnswer::feed(const char *bytes, int count) {
 // Gathers the head up to its end; the bytes of this piece after the end are body. The end always
 // lies in the latest piece: it holds an LF, and none comes before the status line is decided.
 AnswerStep HttpAnswer::feed_head(const char *bytes, int count) {
-    constexpr std::string_view head_end = "\r\n\r\n";
     const int earlier = head_length_;
     const int taken = std::min(count, head_capacity - head_length_);
     std::memcpy(head_ + head_length_, bytes, static_cast<std::size_t>(taken));
@@ -97,12 +122,12 @@ AnswerStep HttpAnswer::feed_head(const char *bytes, int count) {
         if (status == Status::rejected) return refuse(DL_BAD_STATUS);
         status_accepted_ = status == Status::accepted;
     }
-    std::size_t end = status_accepted_ ? head.find(head_end) : std::string_view::npos;
+    std::size_t end = status_accepted_ ? find_head_end(head) : std::string_view::npos;
     if (end == std::string_view::npos) {
         if (head_length_ == head_capacity) return refuse(DL_HEADER_TOO_LONG);
         return {AnswerStep::need_more, DL_OK, 0};
     }
-    const int body_start = static_cast<int>(end + head_end.size());
+    const int body_start = static_cast<int>(end);
     int failure = accept_head(head.substr(0, body_start));
     if (failure != DL_OK) return refuse(failure);
     return take_body(body_start - earlier, count);
@@ -110,7 +135,9 @@ AnswerStep HttpAnswer::feed_head(const char *bytes, int count) {
 
 int HttpAnswer::accept_head(std::string_view head) {
     head_ended_ = true;
-    ContentLength length = find_content_length(head);
+    HeadFields fields = read_head_fields(head);
+    const ContentLength &length = fields.length;
+    if (fields.coded) return DL_CODED_BODY;
     if (length.malformed) return DL_BAD_LENGTH;
     if (length.stated && length.bytes > body_bound_) return DL_TOO_LARGE;
     length_stated_ = length.stated;
@@ -131,6 +158,10 @@ AnswerStep HttpAnswer::take_body(int offset, int count) {
 AnswerStep HttpAnswer::refuse(int failure) {
     failure_ = failure;
     return {AnswerStep::reject, failure, 0};
+}
+
+bool HttpAnswer::complete() const {
+    return failure_ == DL_OK && length_stated_ && body_received_ == stated_length_;
 }
 
 int HttpAnswer::finish() const {

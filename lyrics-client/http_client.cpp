@@ -1,17 +1,99 @@
-// HTTP download: connect, send one GET, and pass each receive through the answer's checks, its
-// body bytes through a fixed buffer into a temporary file that replaces the output file once the
-// transfer is complete.
+// HTTP download: look the host up, connect, send one GET, and pass each receive through the
+// answer's checks, its body bytes through a fixed buffer into a temporary file that replaces the
+// output file once the transfer is complete.
 #include "http_client.h"
 
+#include "bounded_text.h"
 #include "output_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
 
 namespace {
 
 constexpr int receive_limit = 1023; // bytes asked of one receive
+constexpr int host_capacity = 256;  // a DNS name has at most 253 characters
+
+// A host written as an IPv4 address: four decimal numbers from 0 to 255 without leading zeros
+// (which some resolvers read as octal), joined by dots. It needs no lookup.
+bool read_ipv4_address(const char *host, std::uint32_t *address) {
+    unsigned char bytes[4];
+    int parts = 0;
+    for (const char *c = host; parts < 4; ++c) {
+        int value = 0, digits = 0;
+        for (; *c >= '0' && *c <= '9' && digits < 4; ++c, ++digits) value = value * 10 + *c - '0';
+        if (digits == 0 || value > 255 || (digits > 1 && c[-digits] == '0')) return false;
+        bytes[parts++] = static_cast<unsigned char>(value);
+        if (*c != (parts < 4 ? '.' : '\0')) return false;
+    }
+    std::memcpy(address, bytes, sizeof bytes); // in network byte order, as written
+    return true;
+}
+
+// One name lookup on a helper thread. The system's resolver cannot be told to give up, so a
+// resolver that never answers would hold the download past its deadline; the download waits
+// only as long as its deadline allows and leaves the helper to finish alone. The helper and
+// the download both hold the lookup; whichever lets go last deletes it.
+class Lookup final : public DetachedWork {
+public:
+    // The host's first IPv4 address within `timeout_ms`; false when it has none, the lookup
+    // cannot start, or the time runs out.
+    static bool resolve(const char *host, std::uint32_t *address, int timeout_ms) {
+        auto *lookup = new (std::nothrow) Lookup;
+        if (lookup == nullptr) return false;
+        if (!BoundedText<char>(lookup->host_, host_capacity).append(host).complete() ||
+            !start_detached(*lookup)) {
+            delete lookup;
+            return false;
+        }
+        bool found = lookup->wait(address, timeout_ms);
+        lookup->let_go();
+        return found;
+    }
+
+private:
+    void run() override {
+        std::uint32_t address = 0;
+        bool found = false;
+        if (network_start()) { // the download's own start-up may end before this lookup
+            found = resolve_ipv4(host_, &address);
+            network_stop();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+            found_ = found;
+            address_ = address;
+        }
+        answered_.notify_one();
+        let_go();
+    }
+
+    bool wait(std::uint32_t *address, int timeout_ms) {
+        std::unique_lock lock(mutex_);
+        answered_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return done_; });
+        *address = address_;
+        return found_;
+    }
+
+    void let_go() {
+        if (--holders_ == 0) delete this;
+    }
+
+    char host_[host_capacity];
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    bool done_ = false;  // the resolver has answered
+    bool found_ = false; // ... with an address
+    std::uint32_t address_ = 0;
+    std::atomic<int> holders_{2}; // the helper and the download
+};
 
 // The socket of one call, closed when the call returns.
 class Connection {
@@ -39,6 +121,12 @@ public:
           end_(Clock::now() + std::chrono::milliseconds(limits.deadline_ms)) {}
 
     const DownloadLimits &limits() const { return limits_; }
+
+    bool resolve(const char *host, std::uint32_t *address) const {
+        if (read_ipv4_address(host, address)) return true;
+        int wait = next_wait_ms();
+        return wait > 0 && Lookup::resolve(host, address, wait);
+    }
 
     bool connect(std::uint32_t address, std::uint16_t port) const {
         int wait = next_wait_ms();
@@ -79,6 +167,7 @@ int receive_answer(const Transfer &transfer, const path_char *output_path, const
         if (step.action == AnswerStep::store_body &&
             !body.add(bytes + step.body_offset, received - step.body_offset))
             return DL_CANNOT_WRITE;
+        if (answer.complete()) break;
     }
     int result = answer.finish();
     if (result != DL_OK) return result;
@@ -101,9 +190,9 @@ int download_with_network(const char *host, int port, const char *request_path,
                           const DownloadLimits &limits) {
     Connection connection;
     if (connection.get() == invalid_socket) return DL_SOCKET_FAILED;
+    Transfer transfer(connection.get(), limits); // the deadline counts from here
     std::uint32_t address;
-    if (!resolve_ipv4(host, &address)) return DL_RESOLVE_FAILED;
-    Transfer transfer(connection.get(), limits);
+    if (!transfer.resolve(host, &address)) return DL_RESOLVE_FAILED;
     if (!transfer.connect(address, static_cast<std::uint16_t>(port))) return DL_CONNECT_FAILED;
     send_request(connection.get(), host, request_path);
     return receive_answer(transfer, output_path, mode);

@@ -10,8 +10,8 @@
 // disk or holding the caller.
 struct DownloadLimits {
     unsigned long long body_bytes; // the largest body accepted, counted as received
-    int deadline_ms;               // the whole transfer, from the connect to the last byte
-    int wait_ms;                   // each wait for the connection or for more bytes
+    int deadline_ms;               // the whole transfer, from the name lookup to the last byte
+    int wait_ms;                   // each wait for the lookup, the connection or more bytes
 };
 
 // A deadline for a body of up to `body_bytes`: a minute, or the time that
@@ -30,18 +30,19 @@ inline constexpr DownloadLimits lyrics_download_limits = {1 << 20, deadline_for(
 inline constexpr DownloadLimits update_download_limits = {32 << 20, deadline_for(32 << 20), 30000};
 
 // Sends "GET request_path HTTP/1.0" with a Host header naming `host` (no
-// port) to `host`:`port` and stores the body of a "200 OK" answer, which runs
-// until the server closes the connection, at `output_path`.
+// port) to `host`:`port` and stores the body of a "200 OK" answer at
+// `output_path`. The body runs until the server closes the connection, or
+// ends with the length a Content-Length header states (HttpAnswer).
 //
 // `mode` is PATH_TEXT("wb") to store the body unchanged or PATH_TEXT("w") to
 // store every LF as CR LF (a CR LF thus becomes CR CR LF).
 //
-// Returns DL_OK or one of the failure codes above. A Content-Length header,
-// when present, must be well formed and match the body. The body goes to a
-// temporary file beside `output_path`, which replaces `output_path` only when
-// the whole transfer succeeded within `limits`; on any failure an existing
-// file at `output_path` is left untouched and no temporary remains. Nothing
-// is created unless at least one body byte arrives.
+// Returns DL_OK or one of the failure codes above. The body goes to a
+// temporary file beside `output_path` (BodyFile), which replaces `output_path`
+// only when the whole transfer succeeded within `limits`; on any failure, and
+// when `output_path` is write-protected, an existing file there is left
+// untouched and no temporary remains. Nothing is created unless at least one
+// body byte arrives.
 //
 // Keeps no state between calls; several threads may download at once.
 int http_download(const char *host, int port, const char *request_path,

@@ -2,10 +2,10 @@
 //
 // Paths are wide (UTF-16) on Windows and the ordinary narrow strings on Linux;
 // everything that differs between the two (opening files by path, the
-// runtime's text mode, Winsock start-up, sockets with timeouts, replacing a
-// file, and on Windows starting a program) is declared here and implemented
-// once per platform in platform_win32.cpp and platform_posix.cpp;
-// output_file.cpp writes files the same way on both.
+// runtime's text mode, file permissions, Winsock start-up, sockets with
+// timeouts, threads, replacing a file, and on Windows starting a program) is
+// declared here and implemented once per platform in platform_win32.cpp and
+// platform_posix.cpp; output_file.cpp writes files the same way on both.
 #pragma once
 
 #include <climits>
@@ -50,8 +50,9 @@ inline const path_char *final_component(const path_char *path) {
 // --- Files -----------------------------------------------------------------
 
 // Opens the file at `path` for reading with a stdio mode ("rb"). Returns null
-// when it cannot be opened, and also for a directory, which is no file to
-// read. Close the stream with fclose.
+// when it cannot be opened, and for anything but a regular file: a directory,
+// a FIFO or pipe, a device (which may block a read or never end), a socket.
+// Opening never blocks. Close the stream with fclose.
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode);
 
 // A stream from open_file_for_reading, closed when it goes out of scope.
@@ -68,21 +69,51 @@ struct OutputFile {
     bool expand_newlines = false; // true: file_write turns LF into CR LF
 };
 
-// Creates or truncates `path`. Returns false, with `file` left closed, when
-// the file cannot be created or the mode is neither "w" nor "wb".
-bool file_create(OutputFile &file, const path_char *path, const path_char *mode);
+enum class Creation {
+    created,    // a new file, readable and writable by this user alone
+    name_taken, // something (a file, a link, anything) already has the name
+    failed,     // no file: a missing folder, no permission, a mode neither "w" nor "wb"
+};
+// Creates a new file at `path`, never opening what is already there and never
+// following a link. `file` is open only when the result is `created`.
+Creation file_create_new(OutputFile &file, const path_char *path, const path_char *mode);
 // Writes `count` bytes. Returns false when the stream reports an error.
 bool file_write(OutputFile &file, const char *bytes, std::size_t count);
 // Flushes and closes. Returns false when buffered bytes could not be stored.
 bool file_close(OutputFile &file);
+
+// Prepares the open `file` to take the place of `target`. Returns false when
+// `target` exists and is write-protected: read-only (no write permission at
+// all, or the read-only attribute), or not writable by this user; nothing may
+// replace it. Otherwise gives `file` the permissions of `target` where the
+// system has them, or those of a new file when there is no `target`.
+bool file_take_permissions(OutputFile &file, const path_char *target);
 
 // Moves `from` over `to` in one step, replacing an existing `to`.
 bool file_replace(const path_char *from, const path_char *to);
 // Deletes a file; the result is not worth reporting to callers.
 void file_remove(const path_char *path);
 
-// The id of this process, for naming temporary files.
+// The id of this process.
 unsigned long current_process_id();
+
+// Fills `bits` with 64 bits that others cannot guess; false when the system
+// has none to give (early at boot).
+bool random_bits(std::uint64_t &bits);
+
+// --- Threads ---------------------------------------------------------------
+
+// Work for a thread that nobody waits for.
+class DetachedWork {
+public:
+    virtual void run() = 0;
+
+protected:
+    ~DetachedWork() = default;
+};
+// Runs `work.run()` on a thread of its own. False, with nothing run, when no
+// thread can be started.
+bool start_detached(DetachedWork &work);
 
 // --- Network ---------------------------------------------------------------
 
@@ -96,7 +127,8 @@ socket_handle tcp_socket_open();
 void socket_close(socket_handle socket);
 
 // The host's first IPv4 address in network byte order. Safe to call from
-// several threads at once.
+// several threads at once. It waits as long as the system's resolver does,
+// which nothing bounds: http_download calls it on a helper thread.
 bool resolve_ipv4(const char *host, std::uint32_t *address);
 
 // Connects, giving up after `timeout_ms`. The socket stays blocking.

@@ -7,32 +7,66 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+// The permissions of a new file: 0666 less the umask. The umask can only be read by setting it,
+// so it is read once, before main, while no other thread can be creating a file.
+mode_t read_new_file_mode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+const mode_t new_file_mode = read_new_file_mode();
+
+} // namespace
+
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-    std::FILE *stream = std::fopen(path, mode);
-    if (stream == nullptr) return nullptr;
-    // Linux opens directories for reading; their reads then fail like an empty file.
+    // Without O_NONBLOCK, opening a FIFO waits for a writer.
+    int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
     struct stat status;
-    if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
-        std::fclose(stream);
-        errno = EISDIR;
-        return nullptr;
-    }
+    std::FILE *stream = nullptr;
+    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
+        stream = fdopen(descriptor, mode);
+    else
+        errno = EINVAL;
+    if (stream == nullptr) close(descriptor);
     return stream;
 }
 
-bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
+Creation file_create_new(OutputFile &file, const path_char *path, const path_char *mode) {
     file = OutputFile{};
     bool text = std::strcmp(mode, "w") == 0;
-    if (!text && std::strcmp(mode, "wb") != 0) return false;
-    file.stream = std::fopen(path, "wb");
+    if (!text && std::strcmp(mode, "wb") != 0) return Creation::failed;
+    // O_EXCL refuses any existing name, a link too, so nothing planted there is written through.
+    int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    if (descriptor < 0) return errno == EEXIST ? Creation::name_taken : Creation::failed;
+    file.stream = fdopen(descriptor, "wb");
+    if (file.stream == nullptr) {
+        close(descriptor);
+        unlink(path);
+        return Creation::failed;
+    }
     file.expand_newlines = text;
-    return file.stream != nullptr;
+    return Creation::created;
+}
+
+bool file_take_permissions(OutputFile &file, const path_char *target) {
+    const int descriptor = fileno(file.stream);
+    struct stat status;
+    if (stat(target, &status) != 0)
+        return errno == ENOENT && fchmod(descriptor, new_file_mode) == 0;
+    // A file without any write permission is read-only even to root, whom access() lets write.
+    if ((status.st_mode & 0222) == 0 || access(target, W_OK) != 0) return false;
+    return fchmod(descriptor, status.st_mode & 0777) == 0;
 }
 
 bool file_replace(const path_char *from, const path_char *to) { return std::rename(from, to) == 0; }
@@ -40,6 +74,29 @@ bool file_replace(const path_char *from, const path_char *to) { return std::rena
 void file_remove(const path_char *path) { unlink(path); }
 
 unsigned long current_process_id() { return static_cast<unsigned long>(getpid()); }
+
+bool random_bits(std::uint64_t &bits) {
+    return getrandom(&bits, sizeof bits, GRND_NONBLOCK) == sizeof bits;
+}
+
+namespace {
+
+void *run_detached(void *work) {
+    static_cast<DetachedWork *>(work)->run();
+    return nullptr;
+}
+
+} // namespace
+
+bool start_detached(DetachedWork &work) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    bool started = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                   pthread_create(&thread, &attributes, run_detached, &work) == 0;
+    pthread_attr_destroy(&attributes);
+    return started;
+}
 
 bool network_start() { return true; }
 void network_stop() {}

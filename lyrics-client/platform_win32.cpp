@@ -5,6 +5,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <ntsecapi.h> // RtlGenRandom
+
 #include <cstring>
 #include <cwchar>
 
@@ -32,18 +36,56 @@ private:
     wchar_t extended_[capacity];
 };
 
+// The runtime's stream over a file handle, which it then owns; on failure the handle is closed.
+std::FILE *stream_over(HANDLE handle, int text_or_binary, const wchar_t *mode) {
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), text_or_binary);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE *stream = _wfdopen(descriptor, mode);
+    if (stream == nullptr) _close(descriptor);
+    return stream;
+}
+
 } // namespace
 
 std::FILE *open_file_for_reading(const path_char *path, const path_char *mode) {
-    return _wfopen(path, mode);
+    HANDLE handle = CreateFileW(FilePath(path).get(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    // Pipes and character devices (a serial port, the console, NUL) are no files to hash.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return stream_over(handle, _O_RDONLY | _O_BINARY, mode);
 }
 
-bool file_create(OutputFile &file, const path_char *path, const path_char *mode) {
+Creation file_create_new(OutputFile &file, const path_char *path, const path_char *mode) {
     file = OutputFile{};
-    if (std::wcscmp(mode, L"w") != 0 && std::wcscmp(mode, L"wb") != 0) return false;
-    // "w" opens in the runtime's text mode, which stores each LF as CR LF.
-    file.stream = _wfopen(FilePath(path).get(), mode);
-    return file.stream != nullptr;
+    bool text = std::wcscmp(mode, L"w") == 0;
+    if (!text && std::wcscmp(mode, L"wb") != 0) return Creation::failed;
+    // CREATE_NEW refuses any existing name, a link too; nobody else may open the file meanwhile.
+    HANDLE handle = CreateFileW(FilePath(path).get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return taken ? Creation::name_taken : Creation::failed;
+    }
+    // Text mode stores each LF as CR LF.
+    file.stream = stream_over(handle, text ? _O_TEXT : _O_BINARY, mode);
+    if (file.stream != nullptr) return Creation::created;
+    DeleteFileW(FilePath(path).get());
+    return Creation::failed;
+}
+
+bool file_take_permissions(OutputFile &, const path_char *target) {
+    DWORD attributes = GetFileAttributesW(FilePath(target).get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 bool file_replace(const path_char *from, const path_char *to) {
@@ -53,6 +95,24 @@ bool file_replace(const path_char *from, const path_char *to) {
 void file_remove(const path_char *path) { DeleteFileW(FilePath(path).get()); }
 
 unsigned long current_process_id() { return GetCurrentProcessId(); }
+
+bool random_bits(std::uint64_t &bits) { return RtlGenRandom(&bits, sizeof bits); }
+
+namespace {
+
+DWORD WINAPI run_detached(void *work) {
+    static_cast<DetachedWork *>(work)->run();
+    return 0;
+}
+
+} // namespace
+
+bool start_detached(DetachedWork &work) {
+    HANDLE thread = CreateThread(nullptr, 0, run_detached, &work, 0, nullptr);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
+}
 
 void start_process(const wchar_t *application, wchar_t *command_line) {
     STARTUPINFOW startup{};

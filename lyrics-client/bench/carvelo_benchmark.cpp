@@ -1,5 +1,6 @@
 // Throughput of the lyrics core: the fingerprint of a file (whose work is
-// bounded by its block limit) and a 10 MB download over loopback.
+// bounded by its block limit), a 10 MB download over loopback, and a
+// lyrics-sized one, whose cost is mostly the connection and the name lookup.
 #include "fingerprint.h"
 #include "http_client.h"
 #include "test_support.h"
@@ -47,6 +48,22 @@ void Download10MB(benchmark::State &state) {
     state.SetBytesProcessed(state.iterations() * static_cast<long>(body.size()));
 }
 BENCHMARK(Download10MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Downloads 2 KB of lyrics, the host named by address (0) or by name (1).
+void DownloadLyrics(benchmark::State &state) {
+    const std::string body(2048, 'l');
+    LoopbackServer server(ScriptedAnswer{
+        {"HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body}});
+    TemporaryDirectory directory;
+    auto output = directory / "song.lrc";
+    const char *host = state.range(0) ? "localhost" : "127.0.0.1";
+    for (auto _ : state) {
+        if (http_download(host, server.port(), "/", output.c_str(), PATH_TEXT("w"),
+                          lyrics_download_limits) != DL_OK)
+            state.SkipWithError("download failed");
+    }
+}
+BENCHMARK(DownloadLyrics)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 

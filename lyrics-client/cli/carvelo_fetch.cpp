@@ -5,10 +5,14 @@
 //
 // Runs the job for each file in order, prints each result line as it is
 // produced and then "완료.". --timeout bounds each file's download as a
-// whole (default 60). Exits 0 when every file succeeded, 1 when any failed,
-// 2 on a usage error, after the usage on standard error.
+// whole (default 60), name lookup included. Exits 0 when every file
+// succeeded, 1 when any failed, 2 on a usage error, after the usage on
+// standard error. SIGINT, SIGTERM and SIGHUP end it as they would any
+// program (status 128 + the signal's number), without leaving a temporary.
 #include "fetch_job.h"
+#include "output_file.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -27,12 +31,27 @@ constexpr char usage[] =
     "Fetches the lyrics of each music file into a .lrc file beside it.\n"
     "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n";
 
+// Prints `line` with its control characters escaped ("\n", "\t", "\x1b"), so that a file name
+// holding them still makes one line, and one that a terminal does not obey.
+void print_line(const char *line) {
+    for (const char *c = line; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte == '\n' || byte == '\t')
+            std::printf("\\%c", byte == '\n' ? 'n' : 't');
+        else if (byte < 0x20 || byte == 0x7F)
+            std::printf("\\x%02x", byte);
+        else
+            std::putchar(byte);
+    }
+    std::putchar('\n');
+}
+
 // Prints each result line as the job adds it and remembers failures.
 class PrintingLists final : public ResultLists {
 public:
     int add_result_line(const path_char *line) override {
         if (!is_success_line(line)) any_failed_ = true;
-        std::printf("%s\n", line);
+        print_line(line);
         std::fflush(stdout);
         return lines_++;
     }
@@ -122,11 +141,35 @@ int read_options(int argc, char **argv, Options &options) {
     return next < argc ? -1 : usage_error("no files given");
 }
 
+// Removes the download's temporary, then lets the signal end the process as it would have: the
+// handler was reset on entry, so the signal raised again takes its default action once the
+// handler returns.
+void end_by_signal(int signal) {
+    remove_live_temporaries();
+    std::raise(signal);
+}
+
+// A signal ignored from the start (nohup, a background job of a shell) stays ignored.
+void remove_temporaries_on_ending_signals() {
+    constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction ending {};
+    ending.sa_handler = end_by_signal;
+    ending.sa_flags = SA_RESETHAND;
+    sigemptyset(&ending.sa_mask);
+    for (int signal : ending_signals) sigaddset(&ending.sa_mask, signal);
+    for (int signal : ending_signals) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            sigaction(signal, &ending, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     Options options;
     if (int status = read_options(argc, argv, options); status >= 0) return status;
+    remove_temporaries_on_ending_signals();
     PrintingLists lists;
     for (int i = options.first_file; i < argc; ++i)
         fetch_lyrics(argv[i], options.server, lists, options.limits);

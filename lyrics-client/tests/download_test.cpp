@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <numeric>
 #include <regex>
 
 namespace {
@@ -13,7 +12,8 @@ namespace {
 using namespace std::literals;
 
 const std::string ok = "HTTP/1.0 200 OK\r\n", ok_head = ok + "\r\n", earlier = "earlier lyrics";
-constexpr DownloadLimits quick = {64 * 1024, 2000, 300}; // limits that fail quickly
+// Limits that fail quickly: by the deadline, which cuts short every wait.
+constexpr DownloadLimits quick = {64 * 1024, 2000, 60000};
 
 // The result of an answer fed to HttpAnswer in two pieces, cut at `cut`, and the body it took.
 std::pair<int, std::string> parse(std::string_view answer, std::size_t cut) {
@@ -47,11 +47,12 @@ protected:
 };
 
 // What an answer, cut anywhere in its start, leaves in place of earlier lyrics: the body of an
-// accepted one (of any version; what follows "200 OK" is not examined), else the earlier lyrics
-// alone. HttpAnswer decides; the download ends a refused answer at once, and by its clock a
-// server that falls silent ("") or trickles.
+// accepted one (of any version; what follows "200 OK" is not examined; its head lines may end in
+// LF alone), else the earlier lyrics alone. HttpAnswer decides; the download ends a refused
+// answer at once, and by its clock a server that falls silent ("") or trickles, and one that
+// resets the connection unless the body was complete by its length.
 TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
-    const std::string large = std::string(30000, '\0') + std::string(30000, '\xFF');
+    const std::string bound = std::string(30000, '\0') + std::string(35536, '\xFF');
     const std::string lyrics = "[00:01.00]one\r\n\r\n[00:02.00]two";
     ScriptedAnswer trickle(150, "t"); // a byte every 15 ms, past the deadline
     trickle[0] = ok_head;
@@ -60,24 +61,37 @@ TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
     const std::tuple<ScriptedAnswer, int, std::string> cases[] = {
         {{"HTTP/2 200 OKAY\r\n" + lengths + "\r\n12345"}, DL_OK, "12345"},
         {{ok_head + "[00:01.00]one\r\n", "\r\n[00:02.00]two"}, DL_OK, lyrics},
-        {{ok_head + large}, DL_OK, large},
+        {{ok_head + bound}, DL_OK, bound},
+        {{"HTTP/1.0 200 OK\n\n" + lyrics}, DL_OK, lyrics},
+        {{ok + "Content-Length: 4\n\r\n\r\n\r\n"}, DL_OK, "\r\n\r\n"},
+        {{ok + "Content-Encoding: Identity\r\n\r\nbody"}, DL_OK, "body"},
+        {{ok + "Content-Length: 5\r\n\r\n12345", reset_connection}, DL_OK, "12345"},
         {{}, DL_BAD_STATUS, earlier},
         {{"HTTP/1.0 404 Not Found\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
+        {{"HTTP/1.0 200 Fine\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
         {{"HTTP/1.0\n200 OK\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
         {{"HTTP/1.1 200 Ok\r\n\r\nbody"}, DL_BAD_STATUS, earlier},
         {{ok_head}, DL_NO_BODY, earlier},
         {{ok + "X-Long: " + std::string(5000, 'f') + "\r\n\r\nbody"}, DL_HEADER_TOO_LONG, earlier},
-        {{"HTTP/1.0 2", ""}, DL_RECEIVE_FAILED, earlier},
+        {{"HTTP/1.0 2", ""}, DL_RECEIVE_FAILED, earlier}, // ended by the deadline, not the wait
         {trickle, DL_RECEIVE_FAILED, earlier},
-        {{ok_head + large + large}, DL_TOO_LARGE, earlier},
+#ifndef _WIN32 // wine closes in order what it was told to reset
+        {{ok_head + "12345", reset_connection}, DL_RECEIVE_FAILED, earlier},
+#endif
+        {{ok_head + bound + "x"}, DL_TOO_LARGE, earlier},
         {{ok + "Content-Length: 65537\r\n\r\n12345"}, DL_TOO_LARGE, earlier},
         {{ok + "Content-Length: 4\r\n\r\n12345", ""}, DL_LENGTH_MISMATCH, earlier},
         {{ok + "Content-Length: 6\r\n\r\n12345"}, DL_LENGTH_MISMATCH, earlier},
         {{ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
         {{ok + "Content-Length : 5\r\n\r\n12345"}, DL_BAD_LENGTH, earlier},
+        {{ok + "Transfer-Encoding: chunked\r\n\r\n5\r\n12345\r\n0\r\n"}, DL_CODED_BODY, earlier},
+        {{ok + "transfer-encoding : identity\n\n12345"}, DL_CODED_BODY, earlier},
+        {{ok + "Content-Encoding: gzip\r\n\r\n\x1F\x8B\x08"}, DL_CODED_BODY, earlier},
     };
     for (const auto &[segments, result, stored] : cases) {
-        const std::string answer = std::accumulate(segments.begin(), segments.end(), ""s);
+        std::string answer;
+        for (const std::string &segment : segments)
+            if (segment != reset_connection) answer += segment;
         SCOPED_TRACE(answer.substr(0, 80));
         const std::size_t last_cut = std::min<std::size_t>(answer.size(), 200);
         for (std::size_t cut = 0; result != DL_RECEIVE_FAILED && cut <= last_cut; ++cut)
@@ -90,8 +104,9 @@ TEST_F(Download, StoresTheBodyOfAnAcceptedAnswerOnly) {
 }
 
 // The request, cut to its buffer when too long (and thus never ended); a body on its way
-// waits in a temporary beside the output; an output that cannot be created fails; a listener
-// whose queue is full leaves a connection unanswered until the wait runs out.
+// waits in a temporary beside the output, named unguessably and private to this user; an output
+// that cannot be created fails; a listener whose queue is full leaves a connection unanswered
+// until the wait runs out.
 TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect) {
     std::vector<std::string> requests; // written before each answer, read after it
     LoopbackServer server([&](const std::string &request) {
@@ -102,10 +117,11 @@ TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect)
     std::string name;
     do name = directory_.listing();
     while (name.empty() && job.wait_for(1ms) != std::future_status::ready);
-    char pattern[64];
-    std::snprintf(pattern, sizeof pattern, "\\.carvelo-%lx-[0-9a-f]+\\.part ",
-                  current_process_id());
-    EXPECT_TRUE(std::regex_match(name, std::regex(pattern))) << name;
+    EXPECT_TRUE(std::regex_match(name, std::regex("\\.carvelo-[0-9a-f]{9,16}\\.part "))) << name;
+#ifndef _WIN32
+    auto permissions = fs::status(directory_ / name.substr(0, name.size() - 1)).permissions();
+    EXPECT_EQ(permissions, fs::perms::owner_read | fs::perms::owner_write);
+#endif
     EXPECT_EQ(job.get(), DL_RECEIVE_FAILED);
     const std::string overlong = "/" + std::string(2000, '9');
     EXPECT_EQ(download(server.port(), overlong.c_str()), DL_RECEIVE_FAILED);
@@ -123,8 +139,45 @@ TEST_F(Download, SendsItsRequestAndStoresThroughATemporaryUnlessItCannotConnect)
     for (socket_handle socket : queue) socket_close(socket);
 }
 
+// A temporary is only ever a new file: a name already taken, by a file or a link (dangling or
+// not), is refused and left as it was. The lyrics replace an earlier file only when the user may
+// write it, and keep its permissions; a new file gets what new files get.
+TEST_F(Download, NeverWritesThroughWhatIsThereAndKeepsWhatTheUserProtected) {
+    const fs::path taken = directory_ / "taken";
+    fs::create_directory(taken);
+    write_file(taken / "file", earlier);
+#ifndef _WIN32
+    fs::create_symlink(taken / "file", taken / "link");
+    fs::create_symlink(taken / "nowhere", taken / "dangling");
+#endif
+    for (OutputFile file; const auto &entry : fs::directory_iterator(taken))
+        EXPECT_EQ(file_create_new(file, entry.path().c_str(), PATH_TEXT("w")),
+                  Creation::name_taken);
+    EXPECT_EQ(read_file(taken / "file") + (fs::exists(taken / "nowhere") ? "!" : ""), earlier);
+    const auto new_file = fs::status(taken / "file").permissions();
+    fs::remove_all(taken);
+
+    LoopbackServer server([](auto &) { return ScriptedAnswer{ok_head + "new"}; });
+    // The earlier file's permissions (-1: none there), and the result.
+    for (auto [permissions, result] :
+         {std::pair{-1, DL_OK}, {0640, DL_OK}, {0444, DL_CANNOT_WRITE}, {0, DL_CANNOT_WRITE}}) {
+        fs::remove(output_);
+        if (permissions >= 0) {
+            write_file(output_, earlier);
+            fs::permissions(output_, fs::perms(permissions));
+        }
+        const auto kept = permissions >= 0 ? fs::status(output_).permissions() : new_file;
+        EXPECT_EQ(download(server.port()), result) << permissions;
+        EXPECT_EQ(read_file(output_), result == DL_OK ? "new" : earlier);
+        EXPECT_EQ(fs::status(output_).permissions(), kept);
+        EXPECT_EQ(directory_.listing(), "out.lrc ");
+        fs::permissions(output_, fs::perms::owner_write, fs::perm_options::add); // to remove
+    }
+}
+
 // Every file of a dialog's selection (a full path, or a folder and names, joined by a separator
-// even after one) in its order, each reported with one line and one path entry.
+// even after one) in its order, each reported with one line and one path entry. The server goes
+// by a name, which is looked up.
 TEST_F(Download, FetchSelectionReportsEveryFileWithOneLineAndOnePathEntry) {
     std::atomic<int> requests = 0; // one for each job that gets a lyrics path
     LoopbackServer knows([&](const std::string &) {
@@ -170,7 +223,7 @@ TEST_F(Download, FetchSelectionReportsEveryFileWithOneLineAndOnePathEntry) {
     for (const auto &[selection, lines, path_entries, lyrics_known] : batches) {
         RecordingLists lists;
         fetch_selection((selection + path_char{}).c_str(), // and c_str() ends the list
-                        {"127.0.0.1", (lyrics_known ? knows : knows_not).port()}, lists);
+                        {"localhost", (lyrics_known ? knows : knows_not).port()}, lists);
         EXPECT_EQ(lists.lines, lines + text("\n"));
         EXPECT_EQ(lists.paths, path_entries + text("\n"));
         EXPECT_EQ(lists.selected_when_added, lists.count) << lists.lines;

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using namespace std::string_literals;
@@ -71,6 +75,25 @@ TEST(Fingerprint, HashesWhatFollowsTheTagsAndTheirZeroPadding) {
     EXPECT_EQ(context.bit_count_high * 10 + context.bit_count_low, 10u);
 }
 
+// Only regular files are read: no open waits (a FIFO without a writer), and no device is read,
+// whose data may never end (zeros) or never come.
+TEST(Fingerprint, ReadsRegularFilesOnly) {
+    TemporaryDirectory directory;
+    fs::create_directory(directory / "folder");
+#ifdef _WIN32
+    const path_string others[] = {L"NUL", (directory / "folder").native()};
+#else
+    fs::create_symlink("/dev/zero", directory / "zeros");
+    ASSERT_EQ(mkfifo((directory / "fifo").c_str(), 0600), 0);
+    const path_string others[] = {"/dev/null", directory / "zeros", directory / "fifo",
+                                  directory / "folder"};
+#endif
+    for (const path_string &other : others) {
+        unsigned char digest[fingerprint_size];
+        EXPECT_EQ(fingerprint_file(other.c_str(), digest), FP_CANNOT_OPEN) << other;
+    }
+}
+
 // A program as a linker lays it out: PE headers at 0x80, a section ending at 0x600, 3 symbols of
 // 18 bytes and a string table of 40. `changes` are written last, each field in its low bytes.
 std::string program_image(const std::vector<std::pair<std::size_t, std::uint32_t>> &changes = {}) {
@@ -100,6 +123,7 @@ TEST(ExecutableImage, AcceptsCompleteI386GuiProgramsOnly) {
         {"<html><body>404 Not Found</body></html>\n", false},
         {program_image({{0x84, 0x8664}}), false}, // x86-64
         {program_image({{0xDC, 3}}), false},      // console
+        {program_image({{0x96, 0x2102}}), false}, // a DLL
     };
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(on_file(cases[i].first, is_complete_i386_gui_program), cases[i].second) << i;

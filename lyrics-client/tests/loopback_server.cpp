@@ -24,6 +24,12 @@ void answer(socket_handle connection, const ScriptedAnswer &script) {
     char ignored[256];
     for (const std::string &segment : script) {
         if (&segment != &script[0]) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        if (segment == reset_connection) {
+            linger abort{1, 0}; // the close that follows resets the connection
+            setsockopt(connection, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&abort),
+                       sizeof abort);
+            return;
+        }
         if (segment.empty()) {
             while (socket_receive(connection, ignored, sizeof ignored, 10000) > 0) {
             }

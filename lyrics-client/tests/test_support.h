@@ -56,8 +56,9 @@ struct RecordingLists final : ResultLists {
 };
 
 // An answer's segments, sent 15 ms apart so that a test decides where it is cut; an empty
-// one stands for silence until the client goes.
+// one stands for silence until the client goes, reset_connection for a reset (no orderly close).
 using ScriptedAnswer = std::vector<std::string>;
+inline const std::string reset_connection = "<reset>";
 
 class LoopbackServer {
 public:

@@ -1,11 +1,15 @@
 // The self-update: at every start, ask the lyrics server for a build newer
 // than this one; when one comes, put it in place of the running executable,
-// tell the user, start it and close the window. Otherwise remove the
-// previous build left beside the executable by an earlier update.
+// tell the user, start it, and once its window is ready for input close this
+// one. A new build that cannot start, or ends before its window is ready, is
+// moved back under "<exe>.new" and the running build back into place, and a
+// second message tells the user that the update was undone. Without an
+// update, remove the previous build left beside the executable by an earlier
+// one.
 //
 // Files beside the executable (the only state): "<exe>.new", a downloaded
-// build that could not be put in place, and "<exe>.old", the build that an
-// update replaced, removed by the next start.
+// build that could not be put in place or did not run, and "<exe>.old", the
+// build that an update replaced, removed by the next start.
 #pragma once
 
 #include "platform.h"
@@ -25,7 +29,8 @@ bool make_update_paths(const wchar_t *executable, UpdatePaths &paths);
 
 // Moves the running build to the old path and the new build into its place.
 // Returns false when either move fails; then the running build is (again)
-// at the executable path and the download stays under the new path.
+// at the executable path, moved back as long as that takes (up to about ten
+// seconds), and the download stays under the new path.
 // MoveFileW does not overwrite, so a build left under the old path blocks
 // the update.
 bool swap_in_new_build(const UpdatePaths &paths);

@@ -144,6 +144,14 @@ const struct {
     {L"double-click", 2,
      [](wchar_t **args) { double_click(args[0], args[1]); }}, // ID N: line N of a list
     {L"close", 0, [](wchar_t **) { PostMessageW(current, WM_CLOSE, 0, 0); }},
+    {L"hold", 1,
+     [](wchar_t **args) { // FILE: keep it open, not to be deleted, until the driver ends
+         if (CreateFileW(args[0], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr) == INVALID_HANDLE_VALUE)
+             fail(L"cannot open " + Text(args[0]));
+         print(L"held");
+     }},
+    {L"pause", 1, [](wchar_t **args) { Sleep(std::wcstol(args[0], nullptr, 10)); }}, // MS
     {L"gone", 0,
      [](wchar_t **) { // wait until the current window has closed
          wait_for([] { return !IsWindow(current); }, L"the end of a " + wanted);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # carvelo.exe as built, then as a user drives it: its window against a slow server, then the
-# update of a copy: an error page answered 200 OK, a build blocked by a leftover one, then applied.
+# update of a copy: an error page answered 200 OK, a build blocked by a leftover one, builds that
+# do not run (rolled back), then one applied.
 source "$(dirname "$0")/lib.sh"
 system_dlls='kernel32|user32|gdi32|comdlg32|ws2_32|msvcrt|advapi32|shell32|ole32|comctl32'
 for program in "$CARVELO_EXE 0.1.3" "$CARVELO_NEXT_EXE 0.1.4"; do
@@ -75,6 +76,7 @@ beside() {
     held=$(head -c 40 "$file" | tr -d '\0')
     cmp -s "$file" "$CARVELO_EXE" && held=0.1.3
     cmp -s "$file" "$CARVELO_NEXT_EXE" && held=0.1.4
+    for broken in ${CARVELO_BROKEN_EXES:?}; do cmp -s "$file" "$broken" && held=${broken##*/}; done
     echo "${file##*/}: $held"
   done
 }
@@ -98,18 +100,33 @@ start_with_previous_build "carvelo.exe: 0.1.3
 carvelo.exe.new: 0.1.4
 carvelo.exe.old: previous build"
 
+# A message box as shown (its caption, button and text) and, joined by "|", as expected.
+message_box() { sed -E '/ hidden|^ *Static ""/d; s/^ +//; s/ id .*//' <<<"$output"; }
+box() { printf '#32770 "%s"|Button "OK"|Static "%s"' "$@"; }
+
 rm "$exe.old"
+for broken in $CARVELO_BROKEN_EXES; do
+  cp "$broken" "$work/builds/0.1.3"
+  start_carvelo "$exe"
+  drive find '#32770' press 1 gone find '#32770' show press 1 gone find carvelo close exits
+  check "${broken##*/}: undone, a second message says; the old build runs on, back in place" \
+    "$(box "업데이트 취소" "새 버전을 시작하지 못해 이전 버전으로 되돌렸습니다.")|exited|\
+carvelo.exe: 0.1.3|carvelo.exe.new: ${broken##*/}" "$({ message_box && beside; } | paste -sd'|')"
+done
+
+cp "$CARVELO_NEXT_EXE" "$work/builds/0.1.3"
 start_carvelo "$exe"
 drive find '#32770' show
-check "the update message box" '#32770 "업데이트 성공"
-Button "OK"
-Static "프로그램을 업데이트했습니다. 지금 재시작합니다."' \
-  "$(grep -v -e ' hidden' -e '^ *Static ""' <<<"$output" | sed -E 's/^ +//; s/ id .*//')"
+check "the update message box" "$(box "업데이트 성공" "프로그램을 업데이트했습니다. 지금 재시작합니다.")" \
+  "$(message_box | paste -sd'|')"
+# The previous build, held open by another program for 8 s, is removed all the same.
+"$WINE_RUN" "$CARVELO_DRIVER" hold "Z:${exe//\//\\}.old" pause 8000 >"$work/holder.out" 2>&1 &
+wait_until 60 grep -q held "$work/holder.out" || fatal "cannot hold: $(<"$work/holder.out")"
 drive find '#32770' press 1 exits find carvelo
 wait "$carvelo_pid"
 check "confirming it ends this process normally and starts the new build" "0 exited" "$? $output"
 wait_until 60 test ! -e "$exe.old" || fatal "the new build did not remove the previous one"
 check "only the new build remains" "carvelo.exe: 0.1.4" "$(beside)"
 check "each start asked for its own version" "$(printf '/ovra-player/carvelo/update/carvelo/%s\n' \
-  0.1.3 0.1.3 0.1.3 0.1.4)" "$(cat "$work/requests.log")"
+  0.1.3 0.1.3 0.1.3 0.1.3 0.1.3 0.1.4)" "$(cat "$work/requests.log")"
 drive find carvelo close exits

@@ -2,7 +2,7 @@
 // lyrics into its directory under an MP3 file's fingerprint.
 //
 //   lyrics-server [--address A] --port N --lyrics DIR [--builds DIR]
-//                 [--delay-ms N] [--log FILE]
+//                 [--delay-ms N] [--stall-ms N] [--log FILE]
 //   lyrics-server add-lyrics DIR MP3 LRC    store LRC as the lyrics of MP3
 //   lyrics-server fingerprint FILE...       print each file's fingerprint
 //   lyrics-server --help | --version
@@ -24,7 +24,7 @@ namespace {
 
 constexpr char usage[] =
     "usage: lyrics-server [--address A] --port N --lyrics DIR [--builds DIR]\n"
-    "                     [--delay-ms N] [--log FILE]\n"
+    "                     [--delay-ms N] [--stall-ms N] [--log FILE]\n"
     "       lyrics-server add-lyrics DIR MP3 LRC\n"
     "       lyrics-server fingerprint FILE...\n"
     "       lyrics-server --help | --version\n";
@@ -118,6 +118,8 @@ int serve(int argc, char **argv) {
         else if (option == "--builds")
             settings.builds_directory = value;
         else if (option == "--delay-ms" && parse_number(value, 0, 600000, &settings.delay_ms))
+            continue;
+        else if (option == "--stall-ms" && parse_number(value, 0, 600000, &settings.stall_ms))
             continue;
         else if (option == "--log")
             settings.log_path = value;

@@ -82,8 +82,9 @@ void send_status(int socket, const char *status) {
     send_all(socket, answer, static_cast<std::size_t>(length));
 }
 
-// Sends the file with a 200 answer, or a 404 when it is not a readable file.
-void send_file(int socket, const std::string &path) {
+// Sends the file with a 200 answer, or a 404 when it is not a readable file. A stall holds the
+// answer after the head and the body's first byte: a client has begun storing it.
+void send_file(int socket, const std::string &path, int stall_ms) {
     int file = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status;
     if (file < 0 || fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -99,8 +100,12 @@ void send_file(int socket, const std::string &path) {
     bool sending = send_all(socket, header, static_cast<std::size_t>(length));
     char buffer[65536];
     ssize_t got;
-    while (sending && (got = read(file, buffer, sizeof buffer)) > 0)
+    std::size_t ask = stall_ms > 0 ? 1 : sizeof buffer;
+    while (sending && (got = read(file, buffer, ask)) > 0) {
         sending = send_all(socket, buffer, static_cast<std::size_t>(got));
+        if (ask == 1) std::this_thread::sleep_for(std::chrono::milliseconds(stall_ms));
+        ask = sizeof buffer;
+    }
     close(file);
 }
 
@@ -132,7 +137,7 @@ void serve_connection(int socket, const ServerSettings &settings) {
             log_request(path);
             if (settings.delay_ms > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(settings.delay_ms));
-            send_file(socket, file_for(path, settings));
+            send_file(socket, file_for(path, settings), settings.stall_ms);
         }
     }
     shutdown(socket, SHUT_WR);

@@ -16,6 +16,7 @@ struct ServerSettings {
     std::string lyrics_directory;      // files named by fingerprint text
     std::string builds_directory;      // files named by version text
     int delay_ms = 0;                  // pause before each answer
+    int stall_ms = 0;                  // pause after the head and a body's first byte
     std::string log_path;              // one request path per line, if set
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # fetch_cli_test.sh CARVELO_FETCH LYRICS_SERVER SAMPLE_MUSIC_SCRIPT: carvelo-fetch against
-# the sample lyrics server with generated MP3s, a soak of 1,000 jobs, its conventions.
+# the sample lyrics server with generated MP3s (some with control characters in their names),
+# signals, a resolver that never answers, a soak of 1,000 jobs, its conventions.
 set -uo pipefail
 source "$(dirname "$0")/../../../tests/e2e/checks.sh"
 source "$(dirname "$0")/../../../tests/e2e/cli_conventions.sh"
@@ -20,13 +21,41 @@ known="$music/Morning Walk.mp3" unknown="$music/이름 없는 곡.mp3"
 "$sample_music" "$music" "$work/lyrics" "$server"
 mkdir "$work/builds" && start_server main --builds "$work/builds"
 start_server slow --delay-ms 20000  # takes 20 s to answer
+start_server stalled --stall-ms 60000  # stops after the first byte of a body
 
-output=$("$fetch" --server "$main" "$music/봄날의 노래.mp3" "$known")
+mkdir "$work/odd"  # names with control characters, which show escaped: still a line per file
+names=($'new\nline.mp3' $'tab\t.mp3' $'\e[31mred.mp3' $'bell\a\x7f.mp3')
+for name in "${names[@]}"; do cp "$known" "$work/odd/$name"; done
+output=$("$fetch" --server "$main" "$music/봄날의 노래.mp3" "$known" "${names[@]/#/$work/odd/}")
 check "a batch without failures exits 0: one line per file, the closing line; lyrics stored" \
-  "0 성공: 봄날의 노래.mp3|성공: Morning Walk.mp3|완료.|[ti:Morning Walk]" \
+  "0 성공: 봄날의 노래.mp3|성공: Morning Walk.mp3|성공: new\nline.mp3|성공: tab\t.mp3|\
+성공: \x1b[31mred.mp3|성공: bell\x07\x7f.mp3|완료.|[ti:Morning Walk]" \
   "$? $(tr '\n' '|' <<<"$output")$(head -1 "${known%.mp3}.lrc" | tr -d '\r')"
 output=$("$fetch" --timeout 1 --server "$slow" "$known")
 check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%$'\n'*}"
+
+lyrics=$(<"${known%.mp3}.lrc")
+for signal in INT TERM HUP; do  # each sent while a body is on its way into a temporary
+  env --default-signal "$fetch" --server "$stalled" "$known" >/dev/null &
+  wait_until 10 compgen -G "$music/.carvelo-*.part" >/dev/null || fatal "no download under way"
+  kill -s $signal $! && wait $!
+  status=$? number=$(kill -l $signal)
+  check "SIG$signal: ends with 128 + $number, no temporary, the lyrics as they were" \
+    "$((128 + number)) $lyrics" "$status $(ls -A "$music" | grep part)$(<"${known%.mp3}.lrc")"
+done
+
+# Name lookup counts against --timeout: a resolver of its own (in namespaces of the test's own)
+# that never answers, where the system would wait 30 s.
+printf 'nameserver 127.0.0.1\noptions timeout:30 attempts:1\n' >"$work/resolv.conf"
+silent_resolver='import socket, subprocess, sys
+port_53 = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # held, so never refused
+port_53.bind(("127.0.0.1", 53))
+sys.exit(subprocess.run(sys.argv[1:]).returncode)'
+output=$(unshare --mount --net sh -c 'ip link set lo up && mount --bind "$0" /etc/resolv.conf &&
+  exec python3 -c "$1" timeout 10 "$2" --timeout 1 --server lyrics.example.net "$3"' \
+  "$work/resolv.conf" "$silent_resolver" "$fetch" "$known")
+check "--timeout 1 ends a job whose name lookup never ends" "1 실패: Morning Walk.mp3" \
+  "$? ${output%$'\n'*}"
 
 check "the server refuses to listen beyond loopback" \
   "lyrics-server: 192.0.2.1 is not a loopback IPv4 address" \
