@@ -5,6 +5,8 @@
 #   windows - i686-w64-mingw32, run under wine
 #   mipsel  - the device, run under qemu
 #   fuzz    - x86_64 Linux, clang: the libFuzzer harnesses of fuzz/ only
+# Sets up what the flavour needs first (scripts/setup.sh FLAVOUR), unless the
+# caller has: TOLMEK_SETUP_DONE=1.
 # Usage: scripts/build.sh FLAVOUR [extra cmake arguments]
 set -euo pipefail
 
@@ -27,6 +29,9 @@ case "$flavour" in
                 -DTOLMEK_NATIVE_BUILD="$build_root/native") ;;
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
+
+[ "${TOLMEK_SETUP_DONE:-}" = 1 ] || "$here/scripts/setup.sh" "$flavour"
+export TOLMEK_SETUP_DONE=1
 
 # The Windows end-to-end tests talk to the native sample lyrics server; the
 # mipsel tool test compares its Vorbis PCM with the native tolmek's.
