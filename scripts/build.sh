@@ -6,7 +6,8 @@
 #   mipsel  - the device, run under qemu
 #   fuzz    - x86_64 Linux, clang: the libFuzzer harnesses of fuzz/ only
 # Sets up what the flavour needs first (scripts/setup.sh FLAVOUR), unless the
-# caller has: TOLMEK_SETUP_DONE=1.
+# caller has: TOLMEK_SETUP_DONE=1. TOLMEK_BUILD_TARGETS="T..." builds only
+# those targets of the flavour (the demo's programs).
 # Usage: scripts/build.sh FLAVOUR [extra cmake arguments]
 set -euo pipefail
 
@@ -35,8 +36,9 @@ export TOLMEK_SETUP_DONE=1
 
 # The Windows end-to-end tests talk to the native sample lyrics server; the
 # mipsel tool test compares its Vorbis PCM with the native tolmek's.
-case "$flavour" in windows | mipsel) "$0" native ;; esac
+case "$flavour" in windows | mipsel) TOLMEK_BUILD_TARGETS="" "$0" native ;; esac
 
 dir="$build_root/$flavour"
+read -r -a targets <<<"${TOLMEK_BUILD_TARGETS:-all}"
 cmake -S "$here" -B "$dir" -G Ninja "${args[@]}" "$@" >/dev/null
-cmake --build "$dir"
+cmake --build "$dir" --target "${targets[@]}"

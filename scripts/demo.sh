@@ -8,7 +8,8 @@
 # known songs are stored beside them as .lrc files, the unknown one fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh" native # sets up the native flavour alone
+# The native flavour alone, and of it only the programs shown here.
+TOLMEK_BUILD_TARGETS="carvelo-fetch lyrics-server tolmek" "$here/scripts/build.sh" native
 
 build="${TOLMEK_BUILD_ROOT:-$here/build}/native"
 server="$build/tools/lyrics-server/lyrics-server"
