@@ -2,7 +2,7 @@
 # mipsel also build native (the sample server, reference output), so they
 # need native's too; asan needs exactly native's.
 native_packages=(
-  build-essential cmake ninja-build pkg-config libgtest-dev libbenchmark-dev
+  build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libmpg123-dev libvorbisidec-dev libflac-dev libfreetype-dev libsqlite3-dev
   libpng-dev libsdl2-ttf-dev python3-fonttools
   sox libsox-fmt-mp3 lame vorbis-tools flac mpg123 ffmpeg fonts-nanum
