@@ -18,7 +18,8 @@ mipsel_packages=(
   autoconf automake libtool tcl
 )
 fuzz_packages=(clang libclang-rt-14-dev)
-style_packages=(clang-format)
+# The style check: clang-format over the sources git lists.
+style_packages=(clang-format git)
 # qemu-user runs windows (where the kernel cannot run i386 programs) and mipsel
 # programs: the backported 10.0, since bookworm's 7.2 cannot run wine (its i386
 # signal frames lack the trap number wine's exception handling needs).
