@@ -13,6 +13,7 @@
 # trees to use instead (built there only when missing).
 # Usage: scripts/setup.sh [native|asan|windows|mipsel|fuzz|style|all]...
 set -euo pipefail
+shopt -s inherit_errexit # a failure inside $(...) stops setup too
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 for part in packages cache sysroot uclibc device_deps userland_checks; do

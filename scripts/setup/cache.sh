@@ -81,9 +81,27 @@ provide() {
     build_once "$override" "$build"
     return
   fi
-  key=$("$key_function")
+  key=$(remembered_key "$name" "$key_function")
   cache_entry "$name" "$key" "$build"
   mkdir -p "$here/.deps"
   [ -L "$link" ] || rm -rf "$link"
   ln -sfn "$cache_root/$name-$key" "$link"
+}
+
+# remembered_key NAME KEY_FUNCTION: the key, as last worked out while apt's
+# package lists, the installed packages and the setup scripts are as they
+# are now (a key takes apt queries of seconds each).
+remembered_key() {
+  local state file
+  state=$({
+    cat "$here"/scripts/setup/* "$here/cmake/uclibc-ng-mipsel-gcc"
+    stat -c '%n %Y %s' /var/lib/apt/lists/* /var/lib/dpkg/status
+  } | cache_key)
+  file="$cache_root/keys/$1-$state"
+  if [ ! -f "$file" ]; then
+    mkdir -p "$cache_root/keys"
+    "$2" >"$file.$$"
+    mv "$file.$$" "$file"
+  fi
+  cat "$file"
 }

@@ -37,8 +37,8 @@ need_arch() {
 missing_packages() {
   local native installed
   native=$(dpkg --print-architecture)
-  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "$@" 2>/dev/null |
-    awk -v suffix=":$native" '$2 == "installed" { sub(suffix "$", "", $1); print $1 }')
+  installed=$( (dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "$@" 2>/dev/null ||
+    true) | awk -v suffix=":$native" '$2 == "installed" { sub(suffix "$", "", $1); print $1 }')
   printf '%s\n' "$@" | grep -vxF -f <(echo "$installed") || true
 }
 
@@ -65,7 +65,7 @@ debian_archive_uri() {
            if (uri != "" && suite && binary) { print uri; exit } }' "$f"
   done | head -n1 | grep . && return
   cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }'
+    awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' || true
 }
 
 # add_source FILE TYPE SUITES: one more apt source on the machine's own

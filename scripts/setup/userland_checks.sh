@@ -15,7 +15,7 @@ dynamic_symbols() {
 needed_files() {
   local root=$1 file=$2 name found
   for name in $(mipsel-linux-gnu-readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    found=$(ls "$root/lib/$name" "$root/usr/lib/$name" 2>/dev/null | head -n1)
+    found=$(ls "$root/lib/$name" "$root/usr/lib/$name" 2>/dev/null | head -n1 || true)
     [ -n "$found" ] || { echo "setup: $file needs $name, which the userland lacks" >&2; return 1; }
     echo "$found"
     needed_files "$root" "$found"
@@ -48,9 +48,9 @@ check_userland() {
 # user's) a lack is reported, not an error: the uClibc-ng load test needs
 # only the C library.
 check_device_imports() {
-  local root=$1 missing
-  missing=$(comm -23 <(sed -n 's/^\([A-Za-z_][A-Za-z0-9_]*\).*/\1/p' "$here"/*/imports.list |
-                         grep -v '^libiconv' | sort -u) \
+  local root=$1 imported missing
+  imported=$(sed -n 's/^\([A-Za-z_][A-Za-z0-9_]*\).*/\1/p' "$here"/*/imports.list)
+  missing=$(comm -23 <(echo "$imported" | grep -v '^libiconv' | sort -u) \
     <(find "$root/usr/lib/" -name '*.so.*' | while read -r f; do dynamic_symbols "$f"; done |
         sort -u))
   [ -z "$missing" ] && return
