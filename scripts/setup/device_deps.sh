@@ -16,6 +16,8 @@ device_sysroot_key() {
   } | cache_key
 }
 
+# Each dependency is built against the userland, installed into a folder of
+# its own, and what the device keeps of it is copied into the userland.
 build_device_sysroot() {
   local root=$1 libc work name start
   libc=$(uclibc_key)
@@ -23,11 +25,11 @@ build_device_sysroot() {
   cp -a "$cache_root/uclibc-ng-libc-mipsel-$libc/." "$root"
   work=$(mktemp -d)
   fetch_sources "$work" "$root/sources.txt"
-  (cd "$root" && find . ! -type d) | sort >"$work/c-library-files"
   for name in "${device_sources[@]}"; do
     start=$SECONDS
-    (cd "$work/$name" && cross_environment "$root" && "build_${name//./_}" "$root")
-    keep_shared_libraries "$root" "$work/c-library-files"
+    (cd "$work/$name" && cross_environment "$root" && "build_${name//./_}" "$work/$name.out")
+    keep_shared_libraries "$work/$name.out"
+    cp -a "$work/$name.out/." "$root"
     echo "setup: $name built for uClibc-ng in $((SECONDS - start)) s"
   done
   rm -rf "$work"
@@ -38,13 +40,13 @@ build_device_sysroot() {
 # what it was made of written to NOTES. apt-get source fetches as the _apt
 # user where it can.
 fetch_sources() {
-  local dir=$1 notes=$2 name dsc
+  local dir=$1 notes=$2 name start=$SECONDS
   chown _apt "$dir" 2>/dev/null || true
   (cd "$dir" && apt-get source --download-only -qq "${device_sources[@]}" &>/dev/null) || true
   for name in "${device_sources[@]}"; do
-    dsc=$(ls "$dir/${name}_"*.dsc)
-    unpack_source "$dsc" "$dir/$name" >>"$notes"
+    unpack_source "$(ls "$dir/${name}_"*.dsc)" "$dir/$name" >>"$notes"
   done
+  echo "setup: sources fetched and unpacked in $((SECONDS - start)) s"
 }
 
 # unpack_source DSC DIR: the source package as dpkg-source unpacks it. Where
@@ -77,20 +79,20 @@ cross_environment() {
 }
 
 cross_configure() {
-  quietly ./configure --host=mipsel-linux-gnu --build="$(gcc -dumpmachine)" --prefix=/usr \
+  quietly nice ./configure --host=mipsel-linux-gnu --build="$(gcc -dumpmachine)" --prefix=/usr \
     --disable-static "$@"
 }
 
-# make_install ROOT [DIR]: builds in DIR (the top) and installs into ROOT.
+# make_install DESTDIR [DIR]: builds in DIR (the top) and installs into DESTDIR.
 make_install() {
   quietly nice make -C "${2:-.}" -j "$(nproc)"
   quietly make -C "${2:-.}" install DESTDIR="$1"
 }
 
 # Each dependency with Debian's configuration, less what the device does
-# not use.
+# not use, installed into the directory given.
 build_zlib() {
-  CHOST=mipsel-linux-gnu uname=GNU quietly ./configure --prefix=/usr --shared
+  CHOST=mipsel-linux-gnu uname=GNU quietly nice ./configure --prefix=/usr --shared
   make_install "$1"
 }
 
@@ -111,7 +113,7 @@ build_libogg() {
 }
 
 build_libvorbisidec() {
-  quietly autoreconf -fi
+  quietly nice autoreconf -fi
   cross_configure
   make_install "$1"
 }
@@ -119,9 +121,9 @@ build_libvorbisidec() {
 # Without the stack protector FLAC's configure turns on: its run-time
 # support (__stack_chk_fail) is not part of this uClibc-ng.
 build_flac() {
-  cross_configure --with-ogg="$1/usr" --disable-rpath --disable-asm-optimizations \
-    --disable-cpplibs --disable-programs --disable-examples --disable-doxygen-docs \
-    --disable-oggtest --disable-stack-smash-protection
+  cross_configure --with-ogg="$TOLMEK_UCLIBC_ROOT/usr" --disable-rpath \
+    --disable-asm-optimizations --disable-cpplibs --disable-programs --disable-examples \
+    --disable-doxygen-docs --disable-oggtest --disable-stack-smash-protection
   make_install "$1" include
   make_install "$1" src/libFLAC
 }
@@ -144,6 +146,7 @@ build_sqlite3() {
   export CROSS_BUILDING=yes # Debian's switch: lemon for the build machine
   quietly nice make -j "$(nproc)" libsqlite3.la
   quietly make lib_install DESTDIR="$1"
+  mkdir -p "$1/usr/include" "$1/usr/lib/pkgconfig"
   install -m 644 -t "$1/usr/include" sqlite3.h src/sqlite3ext.h
   install -m 644 -t "$1/usr/lib/pkgconfig" sqlite3.pc
 }
@@ -154,13 +157,11 @@ sqlite_debian_options() {
     grep -o -- '-DSQLITE_[A-Z0-9_]*\(=[0-9]*\)\?' | tr '\n' ' '
 }
 
-# keep_shared_libraries ROOT BEFORE: of what the dependencies installed,
-# only the shared libraries, their headers and pkg-config files stay. No
-# libtool archives either: with them libtool would record the userland's
-# build directory as a run path of the next library.
+# keep_shared_libraries DIR: of what a dependency installed into DIR, only
+# the shared libraries, their headers and pkg-config files go into the
+# userland. No libtool archives either: with them libtool would record the
+# userland's build directory as a run path of the next library.
 keep_shared_libraries() {
-  local root=$1 before=$2
-  (cd "$root" && find . ! -type d) | sort | comm -13 "$before" - |
-    grep -E '^\./usr/(bin|share)/|\.(a|la)$' | (cd "$root" && xargs -r rm -f)
-  find "$root" -depth -type d -empty -delete
+  rm -rf "$1/usr/bin" "$1/usr/share"
+  find "$1" \( -name '*.a' -o -name '*.la' \) -delete
 }
