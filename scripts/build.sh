@@ -5,6 +5,9 @@
 #   windows - i686-w64-mingw32, run under wine
 #   mipsel  - the device, run under qemu
 #   fuzz    - x86_64 Linux, clang: the libFuzzer harnesses of fuzz/ only
+# Sets up what the flavour needs first (scripts/setup.sh FLAVOUR), unless the
+# caller has: TOLMEK_SETUP_DONE=1. TOLMEK_BUILD_TARGETS="T..." builds only
+# those targets of the flavour (the demo's programs).
 # Usage: scripts/build.sh FLAVOUR [extra cmake arguments]
 set -euo pipefail
 
@@ -28,10 +31,14 @@ case "$flavour" in
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
 
+[ "${TOLMEK_SETUP_DONE:-}" = 1 ] || "$here/scripts/setup.sh" "$flavour"
+export TOLMEK_SETUP_DONE=1
+
 # The Windows end-to-end tests talk to the native sample lyrics server; the
 # mipsel tool test compares its Vorbis PCM with the native tolmek's.
-case "$flavour" in windows | mipsel) "$0" native ;; esac
+case "$flavour" in windows | mipsel) TOLMEK_BUILD_TARGETS="" "$0" native ;; esac
 
 dir="$build_root/$flavour"
+read -r -a targets <<<"${TOLMEK_BUILD_TARGETS:-all}"
 cmake -S "$here" -B "$dir" -G Ninja "${args[@]}" "$@" >/dev/null
-cmake --build "$dir"
+cmake --build "$dir" --target "${targets[@]}"

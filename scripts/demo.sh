@@ -8,8 +8,8 @@
 # known songs are stored beside them as .lrc files, the unknown one fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/setup.sh"
-"$here/scripts/build.sh" native
+# The native flavour alone, and of it only the programs shown here.
+TOLMEK_BUILD_TARGETS="carvelo-fetch lyrics-server tolmek" "$here/scripts/build.sh" native
 
 build="${TOLMEK_BUILD_ROOT:-$here/build}/native"
 server="$build/tools/lyrics-server/lyrics-server"
@@ -77,8 +77,9 @@ echo "== tolmek sql $demo/library.db"
 for mp3 in "$music"/*.mp3; do
   lyrics="${mp3%.mp3}.lrc"
   [ -f "$lyrics" ] || lyrics=""
+  name=$(basename "$mp3" | sed "s/'/''/g")
   "$tolmek" sql "$demo/library.db" \
-    "INSERT INTO songs VALUES('$(basename "$mp3" | sed "s/'/''/g")', NULLIF('$(basename "$lyrics")', ''))"
+    "INSERT INTO songs VALUES('$name', NULLIF('$(basename "$lyrics")', ''))"
 done
 "$tolmek" sql "$demo/library.db" "SELECT file, lyrics FROM songs ORDER BY file"
 

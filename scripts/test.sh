@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Sets up everything, checks the house style, builds every flavour and runs all tests:
-# natively, under the sanitizers, under wine, under qemu, and a short run of
-# every fuzz harness.
+# Sets up what the flavours need, checks the house style, builds every flavour and
+# runs all tests: natively, under the sanitizers, under wine, under qemu, and a
+# short run of every fuzz harness.
 # Usage: scripts/test.sh [flavour...]   (default: all five)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_root="${TOLMEK_BUILD_ROOT:-$here/build}"
-"$here/scripts/setup.sh"
 
 flavours=("$@")
 [ ${#flavours[@]} -gt 0 ] || flavours=(native asan windows mipsel fuzz)
+"$here/scripts/setup.sh" style "${flavours[@]}"
+export TOLMEK_SETUP_DONE=1
 
 failed=()
 # One house style: every C and C++ source exactly as clang-format lays it out.
