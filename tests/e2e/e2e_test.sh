@@ -117,7 +117,8 @@ done
 cp "$CARVELO_NEXT_EXE" "$work/builds/0.1.3"
 start_carvelo "$exe"
 drive find '#32770' show
-check "the update message box" "$(box "업데이트 성공" "프로그램을 업데이트했습니다. 지금 재시작합니다.")" \
+check "the update message box" \
+  "$(box "업데이트 성공" "프로그램을 업데이트했습니다. 지금 재시작합니다.")" \
   "$(message_box | paste -sd'|')"
 # The previous build, held open by another program for 8 s, is removed all the same.
 "$WINE_RUN" "$CARVELO_DRIVER" hold "Z:${exe//\//\\}.old" pause 8000 >"$work/holder.out" 2>&1 &

@@ -54,7 +54,8 @@ check "sql json" 0 '[
 {"id": "2", "the title": null},
 {"id": "3", "the title": "a\u0009b\u000ac\\\""},
 {"id": "\u0001", "the title": "\u001f "}
-]' "" sql --json "$db" "SELECT id, title AS \"the title\" FROM songs UNION ALL SELECT char(1), char(31, 32)"
+]' "" sql --json "$db" \
+  "SELECT id, title AS \"the title\" FROM songs UNION ALL SELECT char(1), char(31, 32)"
 check "sql failure" 1 "" "tolmek: $db: no such table: missing" \
   sql "$db" "SELECT 1; SELECT * FROM missing"
 
