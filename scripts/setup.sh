@@ -10,7 +10,9 @@
 #   style         clang-format, which the test command checks the sources with
 # Device builds are kept once per machine under ${XDG_CACHE_HOME:-~/.cache}/tolmek
 # and linked from .deps/. TOLMEK_MIPSEL_SYSROOT and TOLMEK_UCLIBC_ROOT name
-# trees to use instead (built there only when missing).
+# trees to use instead (built there only when missing). TOLMEK_USERLAND_LATER=1
+# leaves the device userland to a later run (the test command builds it while
+# it tests the other flavours).
 # Usage: scripts/setup.sh [native|asan|windows|mipsel|fuzz|style|all]...
 set -euo pipefail
 shopt -s inherit_errexit # a failure inside $(...) stops setup too
@@ -71,6 +73,7 @@ setup_flavours() {
   wants windows && enable_i386_programs
   if wants mipsel; then
     provide mipsel-sysroot "${TOLMEK_MIPSEL_SYSROOT:-}" sysroot_key assemble_sysroot
+    [ "${TOLMEK_USERLAND_LATER:-}" = 1 ] && return 0
     provide uclibc-ng-mipsel "${TOLMEK_UCLIBC_ROOT:-}" device_sysroot_key build_device_sysroot
     check_device_imports "${TOLMEK_UCLIBC_ROOT:-$here/.deps/uclibc-ng-mipsel}" \
       "${TOLMEK_UCLIBC_ROOT:+note}"
