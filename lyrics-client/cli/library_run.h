@@ -27,8 +27,8 @@ inline constexpr char skipped_line_prefix[] = "건너뜀: ";
 // ("성공: ", "실패: " or skipped_line_prefix, then its name; control characters escaped) goes to
 // standard output in the order of the list, as soon as it and every line before it are known, so
 // the output is the same whatever `jobs` is. The progress line (songs done of all, succeeded,
-// failed) is taken off before each result line and at the end. Ending signals are blocked on the
-// threads that fetch, so that a handler runs on the calling thread.
+// failed) is taken off before each result line and at the end. The threads that fetch block every
+// signal, so that a handler, one that calls remove_live_temporaries, runs on the calling thread.
 RunCounts fetch_songs(const SongList &songs, const RunSettings &settings);
 
 // Prints `line` and a line feed with its control characters escaped ("\n", "\t", "\x1b"), so
