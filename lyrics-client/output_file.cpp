@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -21,6 +22,21 @@ struct LiveSlot {
 };
 static_assert(std::atomic<int>::is_always_lock_free); // a signal handler may read it
 LiveSlot live_temporaries[live_temporary_slots];
+
+// Held while a temporary is entered in the table and created, and for good once
+// remove_live_temporaries began: no thread creates a temporary that the removal misses.
+std::atomic_flag creating_temporary = ATOMIC_FLAG_INIT;
+
+class CreationTurn {
+public:
+    CreationTurn() {
+        while (creating_temporary.test_and_set(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    ~CreationTurn() { creating_temporary.clear(std::memory_order_release); }
+    CreationTurn(const CreationTurn &) = delete;
+    CreationTurn &operator=(const CreationTurn &) = delete;
+};
 
 // Records `path`; returns its slot, or -1 when every slot is taken.
 int enter_live_temporaries(const path_char *path) {
@@ -102,9 +118,12 @@ bool BodyFile::add(const char *bytes, int count) {
 bool BodyFile::create() {
     for (int attempt = 0; attempt < naming_attempts; ++attempt) {
         if (!name_temporary(output_path_, temporary_)) return false;
-        // Recorded before it exists, so that no moment passes with an unrecorded temporary.
-        live_slot_ = enter_live_temporaries(temporary_);
-        Creation creation = file_create_new(file_, temporary_, mode_);
+        Creation creation;
+        {
+            CreationTurn turn;
+            live_slot_ = enter_live_temporaries(temporary_);
+            creation = file_create_new(file_, temporary_, mode_);
+        }
         if (creation == Creation::created) return created_ = true;
         leave_live_temporaries(live_slot_);
         if (creation == Creation::failed) return false;
@@ -125,6 +144,8 @@ bool BodyFile::commit() {
 }
 
 void remove_live_temporaries() {
+    while (creating_temporary.test_and_set(std::memory_order_acquire)) {
+    }
     for (LiveSlot &slot : live_temporaries)
         if (slot.state.load(std::memory_order_acquire) == LiveSlot::live) file_remove(slot.path);
 }

@@ -46,5 +46,7 @@ private:
 
 // Removes every temporary that a BodyFile holds at this moment, for a signal handler that ends
 // the process: it only reads a fixed table and calls file_remove (unlink on Linux, which a
-// handler may call).
+// handler may call). From then on no temporary is created: a BodyFile that is about to create one
+// waits until the process ends. Call it on a thread that writes no download (block the signal on
+// those that do), as it first waits for a temporary being created to be entered in the table.
 void remove_live_temporaries();

@@ -1,17 +1,19 @@
 // carvelo-fetch: the lyrics job from the command line.
 //
-//   carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...
+//   carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] [--jobs N] [--skip-existing]
+//                 PATH...
 //   carvelo-fetch --help | --version
 //
-// Runs the job for each file in order, prints each result line as it is
-// produced and then "완료.". --timeout bounds each file's download as a
-// whole (default 60), name lookup included. Exits 0 when every file
-// succeeded, 1 when any failed, 2 on a usage error, after the usage on
-// standard error. SIGINT, SIGTERM and SIGHUP end it as they would any
-// program (status 128 + the signal's number), without leaving a temporary.
-#include "fetch_job.h"
+// Runs the job for each song (a file named, or the songs of a folder named: SongList), up to
+// --jobs at once, and prints the result lines in song order, then the counts and "완료.".
+// --timeout bounds each file's download as a whole (default 60), name lookup included. Exits 0
+// when every song succeeded or was skipped, 1 when any failed, 2 on a usage error, after the
+// usage on standard error. SIGINT, SIGTERM and SIGHUP end it as they would any program (status
+// 128 + the signal's number), without leaving a temporary.
+#include "library_run.h"
 #include "output_file.h"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -26,43 +28,14 @@ constexpr int exit_usage = 2;
 constexpr int most_timeout_seconds = 86400;
 
 constexpr char usage[] =
-    "usage: carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] FILE...\n"
+    "usage: carvelo-fetch [--server HOST[:PORT]] [--timeout SECONDS] [--jobs N] [--skip-existing]\n"
+    "                     PATH...\n"
     "       carvelo-fetch --help | --version\n"
-    "Fetches the lyrics of each music file into a .lrc file beside it.\n"
-    "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n";
-
-// Prints `line` with its control characters escaped ("\n", "\t", "\x1b"), so that a file name
-// holding them still makes one line, and one that a terminal does not obey.
-void print_line(const char *line) {
-    for (const char *c = line; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        if (byte == '\n' || byte == '\t')
-            std::printf("\\%c", byte == '\n' ? 'n' : 't');
-        else if (byte < 0x20 || byte == 0x7F)
-            std::printf("\\x%02x", byte);
-        else
-            std::putchar(byte);
-    }
-    std::putchar('\n');
-}
-
-// Prints each result line as the job adds it and remembers failures.
-class PrintingLists final : public ResultLists {
-public:
-    int add_result_line(const path_char *line) override {
-        if (!is_success_line(line)) any_failed_ = true;
-        print_line(line);
-        std::fflush(stdout);
-        return lines_++;
-    }
-    void select_result_line(int) override {}
-    void add_path_entry(const path_char *) override {}
-    bool any_failed() const { return any_failed_; }
-
-private:
-    int lines_ = 0;
-    bool any_failed_ = false;
-};
+    "Fetches the lyrics of each music file into a .lrc file beside it. A folder stands for the\n"
+    "files named *.mp3 beneath it, at any depth.\n"
+    "--timeout: the longest one file's download may take, 1 to 86400 seconds.\n"
+    "--jobs: how many files are fetched at once, 1 to 16 (1).\n"
+    "--skip-existing: a file whose .lrc exists already is not fetched again.\n";
 
 // A decimal number from 1 to `most`.
 bool parse_number(std::string_view digits, int most, int *value) {
@@ -103,10 +76,9 @@ int print(const char *text) {
 
 // What the options before the files ask for.
 struct Options {
-    LyricsServer server = default_lyrics_server;
-    DownloadLimits limits = lyrics_download_limits;
-    char host[256] = {}; // the --server host name, which `server` points to
-    int first_file = 1;  // the index of the first file among the arguments
+    RunSettings run = {default_lyrics_server, lyrics_download_limits, 1, false, false};
+    char host[256] = {}; // the --server host name, which run.server points to
+    int first_file = 1;  // the index of the first path among the arguments
 };
 
 // Reads the options into `options`. Returns -1 when files follow them, or else the exit status:
@@ -123,7 +95,7 @@ int read_options(int argc, char **argv, Options &options) {
         if (argument == "--version") return print("carvelo-fetch " TOLMEK_VERSION "\n");
         if (argument == "--server") {
             if (++next == argc) return usage_error("--server needs HOST[:PORT]");
-            if (!parse_server(argv[next], options.host, options.server))
+            if (!parse_server(argv[next], options.host, options.run.server))
                 return usage_error("--server needs HOST[:PORT] with a port from 1 to 65535");
             continue;
         }
@@ -131,14 +103,23 @@ int read_options(int argc, char **argv, Options &options) {
             int seconds;
             if (++next == argc || !parse_number(argv[next], most_timeout_seconds, &seconds))
                 return usage_error("--timeout needs SECONDS from 1 to 86400");
-            options.limits.deadline_ms = seconds * 1000;
+            options.run.limits.deadline_ms = seconds * 1000;
+            continue;
+        }
+        if (argument == "--jobs") {
+            if (++next == argc || !parse_number(argv[next], most_jobs, &options.run.jobs))
+                return usage_error("--jobs needs N from 1 to 16");
+            continue;
+        }
+        if (argument == "--skip-existing") {
+            options.run.skip_existing = true;
             continue;
         }
         if (argument.size() > 1 && argument[0] == '-')
             return usage_error("unknown option ", argv[next]);
         break;
     }
-    return next < argc ? -1 : usage_error("no files given");
+    return next < argc ? -1 : usage_error("no paths given");
 }
 
 // Removes the download's temporary, then lets the signal end the process as it would have: the
@@ -170,9 +151,11 @@ int main(int argc, char **argv) {
     Options options;
     if (int status = read_options(argc, argv, options); status >= 0) return status;
     remove_temporaries_on_ending_signals();
-    PrintingLists lists;
-    for (int i = options.first_file; i < argc; ++i)
-        fetch_lyrics(argv[i], options.server, lists, options.limits);
-    std::printf("완료.\n");
-    return lists.any_failed() ? exit_some_failed : exit_all_fetched;
+    SongList songs;
+    for (int i = options.first_file; i < argc; ++i) songs.add(argv[i]);
+    options.run.show_progress = isatty(STDERR_FILENO) == 1;
+    RunCounts counts = fetch_songs(songs, options.run);
+    std::printf("성공 %d, 실패 %d, 건너뜀 %d\n완료.\n", counts.succeeded, counts.failed,
+                counts.skipped);
+    return counts.failed > 0 ? exit_some_failed : exit_all_fetched;
 }
