@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -84,6 +85,7 @@ public:
 
     RunCounts run() {
         start_workers();
+        if (workers_.empty()) work(); // no thread could start: the songs one after another
         print_in_order();
         for (std::thread &worker : workers_) worker.join();
         return counts_;
@@ -96,7 +98,10 @@ private:
         sigfillset(&all);
         pthread_sigmask(SIG_SETMASK, &all, &previous);
         int count = std::min(settings_.jobs, songs_.size());
-        for (int i = 0; i < count; ++i) workers_.emplace_back(&Run::work, this);
+        try {
+            for (int i = 0; i < count; ++i) workers_.emplace_back(&Run::work, this);
+        } catch (const std::system_error &) { // fewer songs at once, as many as could start
+        }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
 

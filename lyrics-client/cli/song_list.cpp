@@ -33,6 +33,12 @@ bool is_regular_file(const std::string &path, const struct stat &entry) {
     return S_ISLNK(entry.st_mode) && stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
 }
 
+// "music//" as "music", so that a failure line names the folder; "/" stays.
+std::string without_final_slashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 std::string joined(const std::string &folder, const char *name) {
     std::string path = folder;
     if (path.empty() || path.back() != '/') path += '/';
@@ -57,7 +63,7 @@ void SongList::add_path(const std::string &path) {
 // tree holds one descriptor at a time.
 void SongList::add_folder(const std::string &folder) {
     DIR *listing = opendir(folder.c_str());
-    if (listing == nullptr) return add_path(folder);
+    if (listing == nullptr) return add_path(without_final_slashes(folder));
     std::vector<std::string> inner_folders;
     while (const dirent *entry = readdir(listing)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
