@@ -33,9 +33,9 @@ address=$(sed -n 's/^listening on //p' "$demo/server.out")
 
 echo
 echo "== sample lyrics server on $address"
-echo "== carvelo-fetch --server $address $music/*.mp3"
+echo "== carvelo-fetch --server $address --jobs 4 $music"
 status=0
-"$fetch" --server "$address" "$music"/*.mp3 || status=$?
+"$fetch" --server "$address" --jobs 4 "$music" || status=$?
 echo "== exit status $status (1: some files have no lyrics on the server)"
 echo
 echo "== $music"
