@@ -1,7 +1,8 @@
 /* The device test host: the reference host's services, the libraries loaded with dlopen(RTLD_NOW)
  * as the player loads them, and a session printed a line a check, to compare runs on two C
  * libraries. Facts are checked here too (tags, PCM sizes, drawn pixels, error texts): two equally
- * broken runs fail. Usage: device_host MEDIA TTF BDF HANGUL_TTF NEW_DATABASE AUDIO FONT DB */
+ * broken runs fail. Usage: device_host MEDIA TTF BDF HANGUL_TTF NEW_DATABASE AUDIO FONT DB, the
+ * files by absolute path (the audio part works in MEDIA), the libraries as dlopen takes them. */
 #include <dlfcn.h>
 #include <glob.h>
 #include <stdio.h>
