@@ -33,7 +33,8 @@ check "a batch without failures exits 0: one line per file, the closing line; ly
 성공: \x1b[31mred.mp3|성공: bell\x07\x7f.mp3|성공 6, 실패 0, 건너뜀 0|완료.|[ti:Morning Walk]" \
   "$? $(tr '\n' '|' <<<"$output")$(head -1 "${known%.mp3}.lrc" | tr -d '\r')"
 output=$("$fetch" --timeout 1 --server "$slow" "$known")
-check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" "$? ${output%%$'\n'*}"
+check "--timeout ends a download that takes longer" "1 실패: Morning Walk.mp3" \
+  "$? ${output%%$'\n'*}"
 
 lyrics=$(<"${known%.mp3}.lrc")
 for signal in INT TERM HUP; do  # each sent while five bodies are on their way into temporaries
@@ -55,17 +56,23 @@ mkdir -p "$library/a/deep/er" "$library/a/fake.mp3" "$library/a.b"
 cp "$known" "$library/a/Z.Mp3" && cp "$known" "$library/a/notes.txt"
 cp "$music/봄날의 노래.mp3" "$library/a/deep/er/y.mp3" && cp "$unknown" "$library/a.b/x.mp3"
 ln -s "$known" "$library/a0.MP3" && ln -s "$music" "$library/linked"
-while IFS=';' read -r description expected arguments; do
+while IFS=';' read description expected arguments; do # a row may go on after a "\"
   output=$(eval "\"\$fetch\" --server \"\$main\" $arguments" 2>"$work/stderr")
   check "$description" "$expected" "$? $(tr '\n' '|' <<<"$output")$(<"$work/stderr")"
 done <<'ROWS'
-a folder: its songs at any depth, in byte order of the paths, no links to folders;1 실패: x.mp3|성공: Z.Mp3|성공: y.mp3|성공: a0.MP3|성공 3, 실패 1, 건너뜀 0|완료.|;"$library"
---skip-existing: songs with lyrics are skipped, and exit 0;0 건너뜀: Z.Mp3|건너뜀: y.mp3|건너뜀: a0.MP3|성공 0, 실패 0, 건너뜀 3|완료.|;--skip-existing "$library/a" "$library/a0.MP3"
---jobs 3: the lines in song order, though the first song is the last done;1 실패: Morning Walk.mp3|실패: x.mp3|실패: 이름 없는 곡.mp3|성공 0, 실패 3, 건너뜀 0|완료.|;--jobs 3 --timeout 1 --server "$stalled" "$known" "$library/a.b/x.mp3" "$unknown"
+a folder: its songs at any depth, in byte order of the paths, no links to folders;\
+1 실패: x.mp3|성공: Z.Mp3|성공: y.mp3|성공: a0.MP3|성공 3, 실패 1, 건너뜀 0|완료.|;"$library"
+--skip-existing: songs with lyrics are skipped, and exit 0;\
+0 건너뜀: Z.Mp3|건너뜀: y.mp3|건너뜀: a0.MP3|성공 0, 실패 0, 건너뜀 3|완료.|;\
+--skip-existing "$library/a" "$library/a0.MP3"
+--jobs 3: the lines in song order, though the first song is the last done;\
+1 실패: Morning Walk.mp3|실패: x.mp3|실패: 이름 없는 곡.mp3|성공 0, 실패 3, 건너뜀 0|완료.|;\
+--jobs 3 --timeout 1 --server "$stalled" "$known" "$library/a.b/x.mp3" "$unknown"
 ROWS
 output=$(F=$fetch S=$main K=$known script -qec '"$F" --server "$S" "$K"' /dev/null </dev/null)
 check "on a terminal the progress line shows, and is taken off before each line and at the end" \
-  $'0 \r\e[K성공: Morning Walk.mp3\r\n\r1/1, 성공 1, 실패 0\e[K\r\e[K성공 1, 실패 0, 건너뜀 0\r\n완료.\r' \
+  $'0 \r\e[K성공: Morning Walk.mp3\r\n\r1/1, 성공 1, 실패 0\e[K'\
+$'\r\e[K성공 1, 실패 0, 건너뜀 0\r\n완료.\r' \
   "$? $output"
 
 # Name lookup counts against --timeout: a resolver of its own (in namespaces of the test's own)
