@@ -54,8 +54,7 @@ function(tolmek_device_library target)
     VISIBILITY_INLINES_HIDDEN ON
     LINKER_LANGUAGE C
     SKIP_BUILD_RPATH ON
-    LINK_DEPENDS ${version_script}
-    TOLMEK_IMPORTS ${L_IMPORTS})
+    LINK_DEPENDS ${version_script})
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
   if(TOLMEK_SANITIZE)
@@ -82,7 +81,6 @@ function(tolmek_device_library target)
     target_include_directories(${target} PRIVATE
       $<TARGET_PROPERTY:${dep},INTERFACE_INCLUDE_DIRECTORIES>)
   endforeach()
-  set_property(GLOBAL APPEND PROPERTY TOLMEK_DEVICE_LIBRARIES ${target})
 
   tolmek_device_library_abi_test(${target} ${L_NAME} ${L_EXPORTS} ${L_IMPORTS})
   tolmek_device_library_install(${target} ${L_NAME} "${L_PUBLIC_HEADER}" "${L_DESCRIPTION}"

@@ -7,10 +7,10 @@
 #
 # Builds a GoogleTest program and registers it with CTest, or registers a
 # bash script (a path from the calling folder) or a command with its
-# arguments. OWN_MAIN:
-# the sources define main (to take arguments) instead of GoogleTest's. The
-# flavour is added as a label (windows, mipsel); cross-built programs run
-# through the flavour's emulator (wine, qemu) automatically.
+# arguments. OWN_MAIN: the sources define main (to take arguments) instead
+# of GoogleTest's. The flavour is added as a label (windows, mipsel);
+# cross-built programs run through the flavour's emulator (wine, qemu)
+# automatically.
 
 if(TOLMEK_FLAVOUR STREQUAL "native")
   find_package(GTest REQUIRED)

@@ -1,6 +1,7 @@
-# Host packages by flavour: what each one's build and tests need. windows and
-# mipsel also build native (the sample server, reference output), so they
-# need native's too; asan needs exactly native's.
+# Host packages by flavour: what each one's build and tests need. windows,
+# mipsel and fuzz need native's too: its build tools and the tools fixtures
+# are made with; windows builds the native sample server, fuzz links the
+# native dependencies. asan needs exactly native's.
 native_packages=(
   build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libmpg123-dev libvorbisidec-dev libflac-dev libfreetype-dev libsqlite3-dev
