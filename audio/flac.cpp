@@ -2,7 +2,6 @@
 // callback, and the host pulls PCM with read. Each block is converted into
 // a buffer of 16-bit stereo frames, which reads then hand out in whatever
 // pieces the host asks for.
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

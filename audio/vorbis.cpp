@@ -1,6 +1,5 @@
 // The Vorbis decoder: Ogg Vorbis through Tremor's vorbisfile interface,
 // whose ov_read already delivers interleaved 16-bit PCM in host byte order.
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -16,19 +16,24 @@ namespace {
 
 constexpr size_t read_size = 64 * 1024;
 
+// The file opened with decoder and read to its end in reads of size bytes, once an iteration.
+void decode_with(benchmark::State &state, const audio_decoder &decoder, const std::string &path,
+                 size_t size) {
+    std::string pcm(size, '\0');
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        audio_stream *stream = decoder.open(path.c_str());
+        if (!stream) return state.SkipWithError("cannot open the file");
+        for (int n; (n = decoder.read(stream, pcm.data(), size)) > 0;) bytes += n;
+        decoder.close(stream);
+    }
+    state.SetBytesProcessed(bytes);
+}
+
 void decode_through_library(benchmark::State &state) {
     audio_init();
     reference_sound_reset(44100, 2);
-    const std::string path = fixture("stereo_44100.mp3");
-    static char pcm[read_size];
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        audio_stream *stream = decoder_mp3.open(path.c_str());
-        if (!stream) return state.SkipWithError("cannot open the fixture");
-        for (int n; (n = decoder_mp3.read(stream, pcm, read_size)) > 0;) bytes += n;
-        decoder_mp3.close(stream);
-    }
-    state.SetBytesProcessed(bytes);
+    decode_with(state, decoder_mp3, fixture("stereo_44100.mp3"), read_size);
     audio_exit();
 }
 BENCHMARK(decode_through_library)->Unit(benchmark::kMillisecond);
@@ -63,16 +68,7 @@ std::string vorbis_file() {
 
 void vorbis_through_library(benchmark::State &state) {
     reference_sound_reset(44100, 2);
-    const std::string path = vorbis_file();
-    static char pcm[read_size];
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        audio_stream *stream = decoder_vorbis.open(path.c_str());
-        if (!stream) return state.SkipWithError("cannot open the Ogg Vorbis file");
-        for (int n; (n = decoder_vorbis.read(stream, pcm, read_size)) > 0;) bytes += n;
-        decoder_vorbis.close(stream);
-    }
-    state.SetBytesProcessed(bytes);
+    decode_with(state, decoder_vorbis, vorbis_file(), read_size);
 }
 BENCHMARK(vorbis_through_library)->Unit(benchmark::kMillisecond);
 
@@ -97,17 +93,7 @@ BENCHMARK(vorbis_with_tremor_directly)->Unit(benchmark::kMillisecond);
 // FLAC pulled in reads of range(0) bytes: each block is decoded once and
 // each byte copied once, so small reads should cost little more than large.
 void flac_reads_of(benchmark::State &state) {
-    const size_t size = (size_t)state.range(0);
-    const std::string path = fixture("stereo_44100.flac");
-    std::string pcm(size, '\0');
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        audio_stream *stream = decoder_flac.open(path.c_str());
-        if (!stream) return state.SkipWithError("cannot open the fixture");
-        for (int n; (n = decoder_flac.read(stream, pcm.data(), size)) > 0;) bytes += n;
-        decoder_flac.close(stream);
-    }
-    state.SetBytesProcessed(bytes);
+    decode_with(state, decoder_flac, fixture("stereo_44100.flac"), (size_t)state.range(0));
 }
 BENCHMARK(flac_reads_of)->Arg(1024)->Arg(64 * 1024)->Unit(benchmark::kMillisecond);
 

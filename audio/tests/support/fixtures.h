@@ -44,16 +44,15 @@ struct DecoderStream {
     // Reads to the end or a -1 (in *last), cycling the sizes; *formats counts bytes by host format.
     std::string read_all(std::vector<size_t> sizes, int *last = {}, Formats *formats = {}) {
         std::string pcm, buffer(*std::max_element(sizes.begin(), sizes.end()), '\0');
-
         int result;
         for (size_t i = 0; (result = read(buffer.data(), sizes[i++ % sizes.size()])) > 0;) {
             pcm.append(buffer.data(), (size_t)result);
+            if (!formats) continue;
             const Format format{reference_sound_accepted(SOUND_RATE),
                                 reference_sound_accepted(SOUND_CHANNELS), 0};
-            if (formats &&
-                (formats->empty() || !std::equal(&format[0], &format[2], &formats->back()[0])))
+            if (formats->empty() || !std::equal(&format[0], &format[2], &formats->back()[0]))
                 formats->push_back(format);
-            if (formats) formats->back()[2] += result;
+            formats->back()[2] += result;
         }
         if (last) *last = result;
         return pcm;
