@@ -6,8 +6,10 @@
 
 #include "platform.h"
 
-inline constexpr int fingerprint_size = 16;          // bytes: an MD5 digest
-inline constexpr int fingerprint_text_capacity = 33; // 32 hexadecimal digits and a terminator
+// Bytes of a fingerprint (an MD5 digest), and characters of its text: two hexadecimal digits a
+// byte and a terminator.
+inline constexpr int fingerprint_size = 16;
+inline constexpr int fingerprint_text_capacity = 2 * fingerprint_size + 1;
 
 enum {
     FP_OK = 0,           // digest written

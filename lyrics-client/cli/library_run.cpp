@@ -120,7 +120,6 @@ private:
     void finish(int song, Outcome outcome) {
         std::lock_guard lock(mutex_);
         outcomes_[song] = outcome;
-        ++done_;
         ++(outcome == Outcome::succeeded ? counts_.succeeded
            : outcome == Outcome::failed  ? counts_.failed
                                          : counts_.skipped);
@@ -134,8 +133,8 @@ private:
         int printed = 0, seen_done = 0;
         std::unique_lock lock(mutex_);
         while (printed < songs_.size()) {
-            finished_.wait(lock, [&] { return done_ != seen_done; });
-            seen_done = done_;
+            finished_.wait(lock, [&] { return done() != seen_done; });
+            seen_done = done();
             RunCounts counts = counts_;
             int ready = printed;
             while (ready < songs_.size() && outcomes_[ready] != Outcome::pending) ++ready;
@@ -149,6 +148,9 @@ private:
         progress.erase();
     }
 
+    // The songs with an outcome; call with mutex_ held.
+    int done() const { return counts_.succeeded + counts_.failed + counts_.skipped; }
+
     const SongList &songs_;
     const RunSettings &settings_;
     std::vector<std::thread> workers_;
@@ -157,7 +159,6 @@ private:
     std::condition_variable finished_;
     std::vector<Outcome> outcomes_; // guarded by mutex_
     RunCounts counts_;              // guarded by mutex_
-    int done_ = 0;                  // guarded by mutex_: the songs with an outcome
 };
 
 } // namespace
