@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -85,7 +86,12 @@ public:
 
     RunCounts run() {
         start_workers();
-        if (workers_.empty()) work(); // no thread could start: the songs one after another
+        // The calling thread cannot fetch in their place: a signal's clean-up would wait on a
+        // temporary it is creating. Nothing has been fetched yet.
+        if (workers_.empty() && songs_.size() > 0) {
+            std::fputs("carvelo-fetch: no thread for the downloads could be started\n", stderr);
+            std::exit(1);
+        }
         print_in_order();
         for (std::thread &worker : workers_) worker.join();
         return counts_;

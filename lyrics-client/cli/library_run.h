@@ -29,6 +29,8 @@ inline constexpr char skipped_line_prefix[] = "건너뜀: ";
 // the output is the same whatever `jobs` is. The progress line (songs done of all, succeeded,
 // failed) is taken off before each result line and at the end. The threads that fetch block every
 // signal, so that a handler, one that calls remove_live_temporaries, runs on the calling thread.
+// Fewer threads than `jobs` fetch when no more can be started; when none can, the program ends
+// with status 1 and a message on standard error before any song is fetched.
 RunCounts fetch_songs(const SongList &songs, const RunSettings &settings);
 
 // Prints `line` and a line feed with its control characters escaped ("\n", "\t", "\x1b"), so
